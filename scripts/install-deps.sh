@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building and testing need.
+set -euo pipefail
+packages=(
+  cmake g++ make
+  libboost-program-options-dev libboost-dev libboost-random-dev
+  qt6-base-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  gpsd-clients socat libgeographiclib-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi

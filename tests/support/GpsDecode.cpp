@@ -1,0 +1,36 @@
+#include "tests/support/GpsDecode.h"
+
+#include "tests/support/Subprocess.h"
+
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+namespace testsupport {
+
+bool GpsDecodeAvailable()
+{
+    for (const char* dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
+        if (access((std::string(dir) + "gpsdecode").c_str(), X_OK) == 0) return true;
+    return false;
+}
+
+std::vector<AisRecord> GpsDecode(const std::string& sentences)
+{
+    const ProcessResult r = RunProcess({"gpsdecode", "-u"}, sentences);
+    std::vector<AisRecord> records;
+    // gpsdecode prints flat objects: "key":number, "key":true/false or "key":"text".
+    static const std::regex field(R"re("([A-Za-z0-9_]+)":("((?:[^"\\]|\\.)*)"|[^,}]*))re");
+    std::istringstream lines(r.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] != '{') continue;
+        AisRecord rec;
+        for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it)
+            rec[(*it)[1]] = (*it)[3].matched ? (*it)[3].str() : (*it)[2].str();
+        records.push_back(std::move(rec));
+    }
+    return records;
+}
+
+} // namespace testsupport

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// One decoded AIS record: the flat JSON object that gpsdecode prints, field by field.
+// Numbers, booleans and strings are all kept as their text (strings without quotes).
+using AisRecord = std::map<std::string, std::string>;
+
+bool GpsDecodeAvailable();
+
+// Feeds NMEA sentences to the real gpsdecode (unscaled JSON) and returns one record
+// per decoded message. gpsdecode drops sentences with a wrong checksum.
+std::vector<AisRecord> GpsDecode(const std::string& sentences);
+
+} // namespace testsupport
+
+// Skips the current test when gpsdecode is not installed (package gpsd-clients).
+#define KVL_REQUIRE_GPSDECODE()                                                        \
+    do {                                                                               \
+        if (!testsupport::GpsDecodeAvailable())                                        \
+            GTEST_SKIP() << "gpsdecode not found: install the Debian package gpsd-clients"; \
+    } while (0)
