@@ -47,14 +47,16 @@ struct ScheduleFixture : ::testing::Test {
     static std::vector<int> TypesOf(const std::string& block)
     {
         // The first payload character of each sentence names the type: 1 '1', 5 '5',
-        // 18 'B', 19 'C', 24 'H'; the second fragment of message 5 is skipped.
+        // 18 'B', 19 'C', 24 'H'; the second fragment of message 5 and part B of
+        // message 24 are not counted again.
         std::vector<int> types;
         size_t pos = 0;
         while ((pos = block.find('!', pos)) != std::string::npos) {
             const size_t comma5 = [&] { size_t p = pos; for (int i = 0; i < 5; ++i) p = block.find(',', p + 1); return p; }();
             const bool secondFragment = block.compare(pos, 10, "!AIVDM,2,2") == 0;
             const char c = block[comma5 + 1];
-            if (!secondFragment) types.push_back(c == '1' ? 1 : c == '5' ? 5 : c == 'B' ? 18 : c == 'C' ? 19 : c == 'H' ? 24 : -1);
+            const bool part24B = c == 'H' && !types.empty() && types.back() == 24;
+            if (!secondFragment && !part24B) types.push_back(c == '1' ? 1 : c == '5' ? 5 : c == 'B' ? 18 : c == 'C' ? 19 : c == 'H' ? 24 : -1);
             ++pos;
         }
         return types;
