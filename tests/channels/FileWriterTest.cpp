@@ -13,6 +13,7 @@
 #include <pty.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -369,6 +370,29 @@ TEST_F(ConsolePipeTest, ReaderGoneEndsTheChannel)
     m_pipe[0] = -1;
     EXPECT_FALSE(WriteText(*writer, kSentence));
     EXPECT_FALSE(writer->IsAlive());
+}
+
+TEST(ConsoleTerminalTest, TerminalStandardOutputStaysBlockingAndGetsTheText)
+{
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    ScopedFd masterFd(master);
+    ScopedFd slaveFd(slave);
+    termios raw{};
+    ASSERT_EQ(tcgetattr(slave, &raw), 0);
+    raw.c_oflag &= ~OPOST;  // compare the bytes as written
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &raw), 0);
+
+    FdRedirect toTerminal(1, slave);
+    auto writer = NewFileWriter();
+    ASSERT_TRUE(writer->Open("CON"));
+    EXPECT_EQ(fcntl(1, F_GETFL) & O_NONBLOCK, 0);
+    ASSERT_TRUE(WriteText(*writer, kSentence));
+    std::string received(kSentence.size(), '\0');
+    EXPECT_EQ(read(master, received.data(), received.size()), static_cast<ssize_t>(kSentence.size()));
+    EXPECT_EQ(received, kSentence);
+    EXPECT_TRUE(writer->Close());
 }
 
 } // namespace

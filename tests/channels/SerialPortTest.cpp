@@ -275,23 +275,4 @@ TEST(SerialStateTest, WithoutAPortNothingIsApplied)
     EXPECT_TRUE(writer->IsAlive());
 }
 
-TEST(SerialStateTest, RegularFileIsNoSerialPort)
-{
-    char name[] = "/tmp/kvl-serial-XXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    auto* writer = new CBasicFileWriter;
-    ChannelWriterPtr owner(writer);
-    ASSERT_TRUE(writer->Open(name));
-    DCB state;
-    EXPECT_FALSE(writer->GetDefaultSerialState(state));
-    EXPECT_EQ(writer->LastError(), static_cast<std::uint32_t>(ENOTTY));
-    state.BaudRate = 9600;
-    EXPECT_FALSE(writer->SetSerialState(state));
-    EXPECT_EQ(writer->LastError(), static_cast<std::uint32_t>(ENOTTY));
-    owner.reset();
-    unlink(name);
-}
-
 } // namespace
