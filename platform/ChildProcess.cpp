@@ -1,5 +1,7 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/Signals.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <csignal>
@@ -149,14 +151,6 @@ long ReadWithTimeout(const FileHandle& handle, char* buffer, std::size_t size,
 
 namespace {
 
-// Ignored signals stay ignored across exec: with SIGPIPE ignored here, a started program
-// is not killed by writing into a pipe whose reader has gone (the panel closed without it).
-void IgnoreBrokenPipes()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
-}
-
 class SpawnSetup {
 public:
     SpawnSetup()
@@ -181,7 +175,9 @@ public:
 std::unique_ptr<ChildProcess> ChildProcess::Start(std::wstring_view commandLine, const FileHandle& output,
                                                   const std::filesystem::path& workDir, int& error)
 {
-    IgnoreBrokenPipes();
+    // Ignored signals stay ignored across exec: with SIGPIPE ignored here, the program is not
+    // killed by writing into the pipe after its reader has gone (the panel closed without it).
+    IgnoreBrokenPipeSignal();
     const std::vector<std::wstring> words = SplitCommandLine(commandLine);
     if (words.front().empty()) {
         error = ENOENT;

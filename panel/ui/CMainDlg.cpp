@@ -16,11 +16,15 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStyle>
-#include <QTimer>
+#include <QListWidgetItem>
 #include <cmath>
+#include <ctime>
+#include <mutex>
+#include <system_error>
 
 #include "panel/core/ChoiceLists.h"
 #include "panel/core/CommandLine.h"
+#include "panel/core/RandomShip.h"
 #include "panel/ui/Artwork.h"
 #include "panel/ui/DialogTemplate.h"
 #include "panel/ui/PanelEvents.h"
@@ -102,7 +106,43 @@ DialogUnits FitDialogUnits(const QFont& font, const QStyle& style)
     return DialogUnits(baseX, fontUnits.BaseY());
 }
 
+// Closing waits this long for the watch-dog before it asks about a still running emulator.
+constexpr std::chrono::milliseconds kCloseWait(5000);
+
+const std::wstring kEmulatorName(panel::kEmulatorFileName);
+
+std::wstring_view View(const wchar_t* text)
+{
+    return text ? std::wstring_view(text) : std::wstring_view();
+}
+
 } // namespace
+
+// Posts the watch-dog's news to the dialog; after Detach they go nowhere.
+class CRunEventPoster final : public panel::IRunEvents {
+public:
+    explicit CRunEventPoster(QObject* target) : m_target(target) {}
+
+    void Detach()
+    {
+        std::lock_guard lock(m_mutex);
+        m_target = nullptr;
+    }
+
+    void RunStarted() override { Post(std::make_unique<QEvent>(RegisteredEventType(PanelMessage::StartSim))); }
+    void RunOutput(std::string line) override { Post(std::make_unique<LogMessageEvent>(std::move(line))); }
+    void RunStopped() override { Post(std::make_unique<QEvent>(RegisteredEventType(PanelMessage::StopSim))); }
+
+private:
+    void Post(std::unique_ptr<QEvent> event)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_target) QCoreApplication::postEvent(m_target, event.release());   // the queue owns it now
+    }
+
+    std::mutex m_mutex;
+    QObject* m_target;
+};
 
 std::unique_ptr<QFileDialog> MakeOutputFileDialog(QWidget* parent)
 {
@@ -123,17 +163,31 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
       m_options(std::move(options)),
       m_randomShipButton(kRandomShipWidthPx),
       m_siteButton(kSiteWidthPx),
-      m_checkUpdateButton(kCheckUpdateWidthPx)
+      m_checkUpdateButton(kCheckUpdateWidthPx),
+      m_hStopEvent(std::make_shared<platform::Event>()),
+      m_eventPoster(std::make_shared<CRunEventPoster>(this))
 {
     if (m_options.programDirectory.empty())
         m_options.programDirectory = QCoreApplication::applicationDirPath().toStdWString();
     if (!m_options.messageBoxes) m_options.messageBoxes = std::make_shared<QtMessageBoxes>();
+    if (!m_options.calendarTime) m_options.calendarTime = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
+    if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::ShellOpen(address); };
+    if (m_options.ships.empty()) m_options.ships = g_ships;
+    if (m_options.ports.empty()) m_options.ports = g_ports;
     setWindowTitle(QStringLiteral("KVL AIS Emulator"));
     CreateControls();
     OnInitDialog();
 }
 
-CMainDlg::~CMainDlg() = default;
+CMainDlg::~CMainDlg()
+{
+    m_eventPoster->Detach();
+    // Gone without being closed: the watch-dog still stops, within the same bound.
+    if (m_hWatchdog) {
+        m_hStopEvent->Set();
+        if (m_hWatchdog->WaitForEnd(kCloseWait)) m_hWatchdog->Join();
+    }
+}
 
 void CMainDlg::CreateControls()
 {
@@ -280,6 +334,7 @@ void CMainDlg::ConnectPreview()
     for (const int id : {kIdOutputFile, kIdOutputTcp, kIdOutputCom})
         connect(Item<QRadioButton>(id), &QRadioButton::clicked, this, [this, id] { OnOutputSelected(id); });
     connect(Item<QPushButton>(kIdBrowse), &QPushButton::clicked, this, &CMainDlg::OnBrowse);
+    connect(m_runButton, &QAbstractButton::clicked, this, &CMainDlg::OnRunButton);
 }
 
 void CMainDlg::UpdatePreview()
@@ -381,14 +436,14 @@ void CMainDlg::OnBrowse()
 bool CMainDlg::event(QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type == RegisteredEventType(PanelMessage::GoToSite)) {
-        platform::ShellOpen(std::string("http://") + kSiteHost + "/vesgen.html");
-        return true;
-    }
-    if (type == RegisteredEventType(PanelMessage::GenerateRandomShip) || type == RegisteredEventType(PanelMessage::CheckUpdate)) {
-        return true;
-    }
-    return QDialog::event(event);
+    if (type == RegisteredEventType(PanelMessage::GenerateRandomShip)) GenerateRandomShip();
+    else if (type == RegisteredEventType(PanelMessage::GoToSite)) OnGoToSite();
+    else if (type == RegisteredEventType(PanelMessage::CheckUpdate)) OnCheckUpdate();
+    else if (type == RegisteredEventType(PanelMessage::LogMessage)) OnLogMessage(static_cast<const LogMessageEvent*>(event)->Line());
+    else if (type == RegisteredEventType(PanelMessage::StartSim)) OnStartSim();
+    else if (type == RegisteredEventType(PanelMessage::StopSim)) OnStopSim();
+    else return QDialog::event(event);
+    return true;
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* event)
@@ -404,6 +459,16 @@ void CMainDlg::keyPressEvent(QKeyEvent* event)
 
 void CMainDlg::closeEvent(QCloseEvent* event)
 {
+    if (m_hWatchdog) {
+        m_hStopEvent->Set();
+        // One that has not ended in time is left to end by itself when it is released.
+        if (m_hWatchdog->WaitForEnd(kCloseWait)) m_hWatchdog->Join();
+    }
+    if (m_hProcess && !m_hProcess->WaitForExit(std::chrono::milliseconds(0))) {
+        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None)) m_hProcess->Terminate();
+    }
+    ReleaseRunHandles();
+    m_eventPoster->Detach();
     event->accept();
 }
 
@@ -422,4 +487,174 @@ void CMainDlg::PlaceTitleButtons()
 {
     for (auto* title : {&m_randomShipButton, &m_siteButton, &m_checkUpdateButton})
         if (title->IsCreated()) title->Place();
+}
+
+void CMainDlg::ShowError(const std::wstring& text)
+{
+    m_options.messageBoxes->Show(this, {text, L"Error!", BoxIcon::Error, false});
+}
+
+bool CMainDlg::AskYesNo(const std::wstring& text, const std::wstring& caption, BoxIcon icon)
+{
+    return m_options.messageBoxes->Show(this, {text, caption, icon, true});
+}
+
+bool CMainDlg::IsRunActive()
+{
+    return m_hProcess && !m_hProcess->WaitForExit(std::chrono::milliseconds(0));
+}
+
+int CMainDlg::EmulatorPid() const
+{
+    return m_hProcess ? m_hProcess->Pid() : -1;
+}
+
+void CMainDlg::StartEmulator(bool checkUpdate)
+{
+    std::wstring arguments;
+    if (checkUpdate) {
+        arguments = L"--check-update";
+    } else {
+        try {
+            arguments = BuildCommandLine();
+        } catch (const CParamsExcepion& error) {
+            Item<QPlainTextEdit>(kIdCommandLine)->setPlainText(ToQt(error.Message()));
+            return;
+        }
+    }
+    // A run that ended by itself: its watch-dog ends once the output is drained.
+    if (m_hWatchdog) {
+        m_hWatchdog->Join();
+        ReleaseRunHandles();
+    }
+    const std::wstring commandLine = panel::MakeEmulatorCommandLine(m_options.programDirectory, arguments);
+
+    platform::PipeEnds pipe;
+    if (platform::CreateInheritablePipe(pipe) != 0) {
+        ShowError(L"Error creating communication pipe");
+        return;
+    }
+    m_hPipeRead = std::make_shared<platform::FileHandle>(std::move(pipe.read));
+    m_hPipeWrite = std::move(pipe.write);
+    if (platform::SetNotInheritable(*m_hPipeRead) != 0) {
+        ShowError(L"Error setting communication pipe");
+        ReleaseRunHandles();
+        return;
+    }
+    int error = 0;
+    m_hProcess = platform::ChildProcess::Start(commandLine, m_hPipeWrite, m_options.programDirectory, error);
+    if (!m_hProcess) {
+        ShowError(L"Error starting " + kEmulatorName);
+        ReleaseRunHandles();
+        return;
+    }
+    // Only the child holds the write end now, so its end is the end of the data.
+    m_hPipeWrite.Close();
+    try {
+        m_hWatchdog = std::make_unique<panel::WatchdogThread>(
+            panel::WatchdogContext{m_hStopEvent, m_hProcess, m_hPipeRead, m_eventPoster});
+    } catch (const std::system_error&) {
+        m_hProcess->Terminate();
+        ShowError(L"Error creating  " + kEmulatorName + L" watch-dog thread.");
+        ReleaseRunHandles();
+        return;
+    }
+    m_runButton->setText(QStringLiteral("Stop KVL AIS Emulator"));
+    m_runButton->SetColours(kRunningColours);
+}
+
+void CMainDlg::ReleaseRunHandles()
+{
+    m_hProcess.reset();
+    m_hWatchdog.reset();
+    m_hPipeRead.reset();
+    m_hPipeWrite.Close();
+}
+
+void CMainDlg::OnRunButton()
+{
+    if (!IsRunActive()) {
+        StartEmulator(false);
+        return;
+    }
+    if (!AskYesNo(L"Stop KVL AIS Emulator ?", L"Warning !", BoxIcon::None)) return;
+    m_hProcess->Terminate();
+    if (m_hWatchdog) m_hWatchdog->Join();
+    ReleaseRunHandles();
+}
+
+void CMainDlg::OnCheckUpdate()
+{
+    if (IsRunActive()) {
+        if (!AskYesNo(L"Simulation should be terminated during update. Continue ?", L"Warning !", BoxIcon::Question)) return;
+        m_hProcess->Terminate();
+    }
+    if (m_hWatchdog) m_hWatchdog->Join();
+    ReleaseRunHandles();
+    StartEmulator(true);
+}
+
+void CMainDlg::OnGoToSite()
+{
+    m_options.openAddress(std::string("http://") + kSiteHost + "/vesgen.html");
+}
+
+void CMainDlg::AddLogLine(const QString& text, const QByteArray& raw)
+{
+    auto* log = Item<QListWidget>(kIdLog);
+    auto* item = new QListWidgetItem(text, log);   // the list owns its items
+    item->setData(Qt::UserRole, raw);
+    log->setCurrentItem(item);
+    log->scrollToItem(item);
+}
+
+void CMainDlg::OnLogMessage(const std::string& line)
+{
+    // The list shows the line without its line end; the item keeps the bytes as they came.
+    const QByteArray raw = QByteArray::fromStdString(line);
+    QByteArray shown = raw;
+    while (shown.endsWith('\n') || shown.endsWith('\r')) shown.chop(1);
+    AddLogLine(QString::fromLocal8Bit(shown), raw);
+}
+
+void CMainDlg::OnStartSim()
+{
+    EnableForm(false);
+    Item<QListWidget>(kIdLog)->clear();
+    AddLogLine(QStringLiteral("Emulator started!"), QByteArrayLiteral("Emulator started!"));
+}
+
+void CMainDlg::OnStopSim()
+{
+    m_runButton->setText(QStringLiteral("Start KVL AIS Emulator"));
+    AddLogLine(QStringLiteral("Emulator stopped!"), QByteArrayLiteral("Emulator stopped!"));
+    m_runButton->SetColours(kIdleColours);
+    EnableForm(true);
+}
+
+void CMainDlg::GenerateRandomShip()
+{
+    const std::span<const ShipRecord> ships = m_options.ships;
+    const std::span<const wchar_t* const> ports = m_options.ports;
+    if (ships.empty() || ports.empty()) return;
+    // One reading per generator, in their order.
+    const std::int64_t shipTime = m_options.calendarTime();
+    const std::int64_t destTime = m_options.calendarTime();
+    const std::int64_t originTime = m_options.calendarTime();
+    const panel::RandomShipIndices picked = panel::DrawRandomShipIndices(shipTime, destTime, originTime, ships.size(), ports.size());
+    const ShipRecord& row = ships[picked.ship];
+    const panel::RandomShipForm form = panel::MakeRandomShipForm(
+        {View(row.name), View(row.callSign), View(row.imo), View(row.type), View(row.length), View(row.beam)},
+        View(ports[picked.destination]), View(ports[picked.origin]));
+
+    const std::pair<int, const std::wstring*> texts[] = {
+        {kIdPortDest, &form.portDest}, {kIdPortOrigin, &form.portOrigin}, {kIdName, &form.name},
+        {kIdCallSign, &form.callSign}, {kIdImo, &form.imo},               {kIdDimA, &form.dimAB},
+        {kIdDimB, &form.dimAB},        {kIdDimC, &form.dimCD},            {kIdDimD, &form.dimCD},
+    };
+    for (const auto& [id, text] : texts) Item<QLineEdit>(id)->setText(ToQt(*text));
+    Item<QComboBox>(kIdShipType)->setCurrentIndex(static_cast<int>(form.shipTypeIndex));
+    // Selecting the type raises no change of its own; without this the preview would show the
+    // previous ship's type.
+    UpdatePreview();
 }
