@@ -1,11 +1,10 @@
 #include "platform/ShellOpen.h"
 
-#include <fcntl.h>
+#include <cerrno>
 #include <spawn.h>
-#include <string>
+#include <string_view>
 #include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -25,26 +24,35 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 
 } // namespace
 
-bool ShellOpen(std::string_view address)
+bool IsOpenableWebAddress(const std::string& address)
 {
-    if (!StartsWithNoCase(address, "http://") && !StartsWithNoCase(address, "https://")) return false;
-    std::string program = "xdg-open";
-    std::string target(address);
-    char* argv[] = {program.data(), target.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
-    // The opener hands the address to the browser and ends; collect it without holding up the caller.
-    std::thread([pid] {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-    }).detach();
+    const bool http = StartsWithNoCase(address, "http://");
+    const bool https = StartsWithNoCase(address, "https://");
+    if (!http && !https) return false;
+    const std::size_t schemeLength = http ? 7 : 8;
+    if (address.size() == schemeLength) return false;  // no host
+    for (const char c : address) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f) return false;
+    }
     return true;
+}
+
+bool ShellOpen(const std::string& address)
+{
+    if (!IsOpenableWebAddress(address)) return false;
+    std::string program = "xdg-open";
+    std::string argument = address;
+    std::vector<char*> argv{program.data(), argument.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
+    // xdg-open hands the address to the browser and returns; waiting keeps no zombie
+    // behind and tells whether a handler was found.
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace platform

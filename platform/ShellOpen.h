@@ -1,12 +1,16 @@
 #pragma once
 
-#include <string_view>
+#include <string>
 
 namespace platform {
 
-// Opens a web address in the desktop's browser (xdg-open, started without a shell and not
-// waited for). Only http:// and https:// addresses are opened; returns false for anything
-// else or when the opener cannot be started.
-bool ShellOpen(std::string_view address);
+// Opens a web address with the desktop's default handler (xdg-open), started directly,
+// never through a shell. Only http:// and https:// addresses without blanks or control
+// characters are opened; anything else is refused. True when the handler ran and
+// reported success.
+bool ShellOpen(const std::string& address);
+
+// The address rule of ShellOpen.
+bool IsOpenableWebAddress(const std::string& address);
 
 } // namespace platform
