@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsd-clients socat libgeographiclib-dev
+  fonts-liberation
 )
 missing=()
 for p in "${packages[@]}"; do

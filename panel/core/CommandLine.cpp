@@ -1,0 +1,144 @@
+#include "panel/core/CommandLine.h"
+
+#include <boost/lexical_cast.hpp>
+#include <cmath>
+#include <cstdint>
+
+
+namespace panel {
+namespace {
+
+enum class NumberKind { Unsigned32, Float };
+
+// The numeric fields in composition order, with the message of a failed check.
+struct NumericField {
+    const wchar_t* option;
+    std::wstring FormValues::*text;
+    NumberKind kind;
+    const wchar_t* message;
+};
+
+constexpr NumericField kNumericFields[] = {
+    {L"--vessel-mmsi ", &FormValues::mmsi, NumberKind::Unsigned32, L"Invalid parameter : --vessel-mmsi"},
+    {L"--vessel-imo ", &FormValues::imo, NumberKind::Unsigned32, L"Invalid parameter : --vessel-imo"},
+    {L"--vessel-dima ", &FormValues::dimA, NumberKind::Unsigned32, L"Invalid parameter : --vessel-dima"},
+    {L"--vessel-dimb ", &FormValues::dimB, NumberKind::Unsigned32, L"Invalid parameter : --vessel-dimb"},
+    {L"--vessel-dimc ", &FormValues::dimC, NumberKind::Unsigned32, L"Invalid parameter : --vessel-dimc"},
+    {L"--vessel-dimd ", &FormValues::dimD, NumberKind::Unsigned32, L"Invalid parameter : -vessel-dimd"},
+    {L"--vessel-lat ", &FormValues::latitude, NumberKind::Float, L"Invalid parameter : --vessel-lat"},
+    {L"--vessel-lon ", &FormValues::longitude, NumberKind::Float, L"Invalid parameter : --vessel-lon"},
+    {L"--vessel-sog ", &FormValues::speed, NumberKind::Float, L"Invalid parameter : --vessel-sog"},
+    {L"--vessel-cog ", &FormValues::course, NumberKind::Float, L"Invalid parameter : -vessel-cog"},
+    {L"--vessel-rot ", &FormValues::rateOfTurn, NumberKind::Float, L"Invalid parameter : --vessel-rot"},
+};
+
+// The choice lists in composition order, with the message when nothing is selected.
+struct ChoiceField {
+    const wchar_t* option;
+    std::optional<int> FormValues::*code;
+    const wchar_t* message;
+};
+
+constexpr ChoiceField kChoiceFields[] = {
+    {L"--vessel-status ", &FormValues::navStatus, L"Error obtaining navigational status"},
+    {L"--vessel-postdevice ", &FormValues::positioningDevice, L"Error obtaining positioning device type"},
+    {L"--vessel-type ", &FormValues::shipType, L"Error obtaining ship type"},
+    {L"--vessel-accuracy ", &FormValues::accuracy, L"Error obtaining positioning device accuracy"},
+};
+
+struct MessageSwitch {
+    bool FormValues::*checked;
+    const wchar_t* option;
+};
+
+constexpr MessageSwitch kMessageSwitches[] = {
+    {&FormValues::msg1, L"--nmea-domsg1 "},   {&FormValues::msg5, L"--nmea-domsg5 "},
+    {&FormValues::msg18, L"--nmea-domsg18 "}, {&FormValues::msg19, L"--nmea-domsg19 "},
+    {&FormValues::msg24, L"--nmea-domsg24 "},
+};
+
+void AppendQuoted(std::wstring& out, std::wstring_view option, std::wstring_view value)
+{
+    out += option;
+    out += L'"';
+    out += value;
+    out += L"\" ";
+}
+
+} // namespace
+
+bool IsUnsigned32Text(std::wstring_view text)
+{
+    // Only digits: a sign would make a negative number wrap round into a large one.
+    if (text.empty() || text.front() < L'0' || text.front() > L'9') return false;
+    std::uint32_t value = 0;
+    return boost::conversion::try_lexical_convert(std::wstring(text), value);
+}
+
+bool IsFloatText(std::wstring_view text)
+{
+    float value = 0;
+    if (!boost::conversion::try_lexical_convert(std::wstring(text), value)) return false;
+    // "nan" and "inf" convert but are no numbers a vessel can have.
+    return std::isfinite(value);
+}
+
+std::wstring BuildCommandLine(const FormValues& form)
+{
+    std::wstring out;
+    AppendQuoted(out, L"--vessel-name ", form.name);
+    AppendQuoted(out, L"--vessel-call ", form.callSign);
+    for (const NumericField& field : kNumericFields) {
+        const std::wstring& text = form.*field.text;
+        out += field.option;
+        out += text;
+        out += L' ';
+        const bool valid = field.kind == NumberKind::Unsigned32 ? IsUnsigned32Text(text) : IsFloatText(text);
+        if (!valid) throw CParamsExcepion(field.message);
+    }
+    AppendQuoted(out, L"--port-dest ", form.portDest);
+    AppendQuoted(out, L"--port-origin ", form.portOrigin);
+    for (const ChoiceField& field : kChoiceFields) {
+        const std::optional<int>& code = form.*field.code;
+        if (!code) throw CParamsExcepion(field.message);
+        out += field.option;
+        out += std::to_wstring(*code);
+        out += L' ';
+    }
+    for (const MessageSwitch& message : kMessageSwitches) {
+        if (form.*message.checked) out += message.option;
+    }
+    if (!form.appendCrc) out += L"--ignore-crc ";
+    if (form.ignoreTimings) out += L"--ignore-timings ";
+    out += BuildOutputArguments(form);
+    return out;
+}
+
+std::wstring BuildOutputArguments(const FormValues& form)
+{
+    std::wstring out = L"--output ";
+    if (form.outputFile) {
+        out += L'"';
+        out += form.fileName;
+        out += L"\" ";
+    } else if (form.outputTcp) {
+        out += L"TCP*" + form.tcpPort + L' ';
+    } else {
+        out += L"COM" + form.comPort + L' ';
+        out += L"--output-baudrate " + form.baud + L' ';
+        out += L"--output-databits " + form.dataBits + L' ';
+        out += L"--output-stopbits " + form.stopBits + L' ';
+    }
+    return out;
+}
+
+std::wstring MakeEmulatorCommandLine(const std::filesystem::path& directory, std::wstring_view arguments)
+{
+    std::wstring line = L"\"";
+    line += (directory / std::filesystem::path(kEmulatorFileName)).wstring();
+    line += L"\"  ";
+    line += arguments;
+    return line;
+}
+
+} // namespace panel

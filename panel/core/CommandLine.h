@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "panel/core/CParamsExcepion.h"
+#include "panel/core/FormValues.h"
+
+namespace panel {
+
+// The emulator's program file, started from the panel's own directory.
+inline constexpr std::wstring_view kEmulatorFileName = L"vesgen";
+
+// Longest text taken from one form field (a 1024-character buffer with its terminator).
+inline constexpr int kMaxFieldChars = 1023;
+
+// The emulator's argument string for the form: every token followed by one blank, free texts
+// in double quotes (nothing escaped inside them). Throws CParamsExcepion at the first field
+// that fails its check, in composition order.
+std::wstring BuildCommandLine(const FormValues& form);
+
+// The output part of the argument string; never fails.
+std::wstring BuildOutputArguments(const FormValues& form);
+
+// The whole command line: the quoted path of the emulator in `directory`, two blanks, the
+// arguments.
+std::wstring MakeEmulatorCommandLine(const std::filesystem::path& directory, std::wstring_view arguments);
+
+// The form's number checks: the whole text is one number of the type, with nothing before or
+// after it (no blank either). Unsigned values are plain decimal digits up to 4294967295;
+// floats take a sign, a decimal point and an exponent and must be finite single-precision
+// values.
+bool IsUnsigned32Text(std::wstring_view text);
+bool IsFloatText(std::wstring_view text);
+
+} // namespace panel

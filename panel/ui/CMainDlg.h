@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "panel/core/FormValues.h"
+#include "panel/core/Watchdog.h"
+#include "panel/data/ShipTables.h"
+#include "panel/ui/CGradientButtonCtrl.h"
+#include "panel/ui/CTitleButtonWnd.h"
+#include "panel/ui/MessageBoxes.h"
+
+class QCloseEvent;
+class QFileDialog;
+class CRunEventPoster;
+
+// Makes the Open-file dialog of the output file's "..." button.
+std::unique_ptr<QFileDialog> MakeOutputFileDialog(QWidget* parent);
+
+// The control panel: the vessel, message and output form, the command line it stands for,
+// and the emulator run with its log.
+class CMainDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // What the dialog takes from its surroundings; tests put their own in.
+    struct Options {
+        // Where the emulator program is, and the directory it runs in; empty: the panel's own.
+        std::filesystem::path programDirectory;
+        // Empty: real message boxes.
+        std::shared_ptr<IMessageBoxes> messageBoxes;
+        // Asks for the output file; empty: the Open-file dialog.
+        std::function<std::optional<QString>(QWidget* parent)> chooseOutputFile;
+        // Calendar time in whole seconds, read by Random Ship; empty: the system clock.
+        std::function<std::int64_t()> calendarTime;
+        // Opens a web address; empty: the desktop's browser.
+        std::function<void(const std::string& address)> openAddress;
+        // Random Ship's lists; empty: the built-in ones.
+        std::span<const ShipRecord> ships;
+        std::span<const wchar_t* const> ports;
+    };
+
+    explicit CMainDlg(Options options = {}, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // The control with identifier `id` (ControlId), or null.
+    QWidget* GetDlgItem(int id) const;
+    template <class T>
+    T* Item(int id) const
+    {
+        return qobject_cast<T*>(GetDlgItem(id));
+    }
+
+    CGradientButtonCtrl& RunButton() { return *m_runButton; }
+    CTitleButtonWnd<CGradientButtonCtrl>& RandomShipButton() { return m_randomShipButton; }
+    CTitleButtonWnd<CGradientButtonCtrl>& SiteButton() { return m_siteButton; }
+    CTitleButtonWnd<CGradientButtonCtrl>& CheckUpdateButton() { return m_checkUpdateButton; }
+
+    // Locks (false) or unlocks (true) the form.
+    void EnableForm(bool enable);
+
+    // The form as the command-line composition reads it: at most 1023 characters of a field.
+    panel::FormValues ReadForm() const;
+    // The argument string for the form; throws CParamsExcepion at the first bad field.
+    std::wstring BuildCommandLine() const;
+    std::wstring BuildOutputArguments() const;
+
+    // Starts the emulator with the form's arguments, or alone with "--check-update";
+    // reports every failure itself.
+    void StartEmulator(bool checkUpdate);
+    // Lets go of the run's process, watch-dog and pipe ends (a running emulator keeps running).
+    void ReleaseRunHandles();
+    // True while an emulator started from here is running.
+    bool IsRunActive();
+    // Fills the vessel fields with a ship and two different ports from the built-in lists.
+    void GenerateRandomShip();
+    // Process id of the emulator last started, or -1.
+    int EmulatorPid() const;
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateControls();
+    void OnInitDialog();
+    void ConnectPreview();
+    void UpdatePreview();
+    void OnOutputSelected(int radioId);
+    void OnBrowse();
+    void PlaceTitleButtons();
+    void OnRunButton();
+    void OnCheckUpdate();
+    void OnGoToSite();
+    void OnLogMessage(const std::string& line);
+    void OnStartSim();
+    void OnStopSim();
+    void AddLogLine(const QString& text, const QByteArray& raw);
+    void ShowError(const std::wstring& text);
+    bool AskYesNo(const std::wstring& text, const std::wstring& caption, BoxIcon icon);
+
+    Options m_options;
+    std::map<int, QWidget*> m_controls;   // by ControlId; owned by the dialog as its children
+    CGradientButtonCtrl* m_runButton = nullptr;
+    CTitleButtonWnd<CGradientButtonCtrl> m_randomShipButton;
+    CTitleButtonWnd<CGradientButtonCtrl> m_siteButton;
+    CTitleButtonWnd<CGradientButtonCtrl> m_checkUpdateButton;
+    // Each output radio button and the controls that belong to it.
+    std::map<int, std::vector<int>> m_outputControls;
+
+    // The run: all empty while nothing has been started.
+    std::shared_ptr<platform::ChildProcess> m_hProcess;
+    std::unique_ptr<panel::WatchdogThread> m_hWatchdog;
+    std::shared_ptr<platform::FileHandle> m_hPipeRead;
+    platform::FileHandle m_hPipeWrite;
+    // Set only when the window closes; tells the watch-dog to stop.
+    std::shared_ptr<platform::Event> m_hStopEvent;
+    // How the watch-dog's news reach this window; cut off when the window goes.
+    std::shared_ptr<CRunEventPoster> m_eventPoster;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+// Identifiers of the dialog's controls. The output map and the form lock list controls by
+// these numbers.
+enum ControlId : int {
+    kIdStatic = -1,   // labels and group boxes: never addressed
+
+    kIdName = 1000,
+    kIdCallSign = 1001,
+    kIdMmsi = 1002,
+    kIdImo = 1003,
+    kIdDimA = 1004,
+    kIdDimB = 1005,
+    kIdDimC = 1006,
+    kIdDimD = 1007,
+    kIdPortOrigin = 1008,
+    kIdLatitude = 1010,
+    kIdLongitude = 1011,
+    kIdSpeed = 1012,
+    kIdCourse = 1013,
+    kIdRateOfTurn = 1015,
+    kIdFileName = 1017,
+    kIdTcpPort = 1018,
+    kIdComPort = 1019,
+    kIdOutputFile = 1020,
+    kIdOutputTcp = 1021,
+    kIdOutputCom = 1022,
+    kIdBaud = 1023,
+    kIdDataBits = 1024,
+    kIdStopBits = 1025,
+    kIdMsg1 = 1026,
+    kIdMsg5 = 1027,
+    kIdAppendCrc = 1028,
+    kIdIgnoreTimings = 1029,
+    kIdShipType = 1030,
+    kIdNavStatus = 1031,
+    kIdRun = 1033,
+    kIdAntennaPicture = 1034,
+    kIdPositioningDevice = 1035,
+    kIdAccuracy = 1036,
+    kIdBrowse = 1039,
+    kIdMsg18 = 1042,
+    kIdMsg19 = 1043,
+    kIdCommandLine = 1045,
+    kIdLog = 1047,
+    kIdPortDest = 1050,
+    kIdMsg24 = 1052,
+};

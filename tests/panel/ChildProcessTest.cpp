@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "panel/core/CommandLine.h"
+#include "platform/ChildProcess.h"
+#include "tests/panel/FakeEmulator.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A started fake emulator with the read end of its output pipe.
+struct StartedChild {
+    platform::FileHandle read;
+    std::unique_ptr<platform::ChildProcess> process;
+    int error = 0;
+};
+
+StartedChild Start(const std::filesystem::path& dir, const std::wstring& arguments)
+{
+    StartedChild child;
+    platform::PipeEnds pipe;
+    EXPECT_EQ(platform::CreateInheritablePipe(pipe), 0);
+    EXPECT_EQ(platform::SetNotInheritable(pipe.read), 0);
+    child.process = platform::ChildProcess::Start(panel::MakeEmulatorCommandLine(dir, arguments), pipe.write, dir, child.error);
+    child.read = std::move(pipe.read);
+    return child;
+}
+
+// Everything the child writes until it has ended and its output is drained.
+std::string ReadAll(StartedChild& child)
+{
+    std::string out;
+    char buffer[256];
+    for (int passes = 0; passes < 200; ++passes) {
+        bool endOfData = false;
+        const long n = platform::ReadWithTimeout(child.read, buffer, sizeof buffer, 100ms, endOfData);
+        if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
+        if (endOfData) break;
+    }
+    return out;
+}
+
+TEST(ChildProcess, MissingProgramIsReported)
+{
+    testsupport::TempDir empty;
+    StartedChild child = Start(empty.Path(), L"--x ");
+    EXPECT_EQ(child.process, nullptr);
+    EXPECT_EQ(child.error, ENOENT);
+}
+
+TEST(ChildProcess, ArgumentsDirectoryAndStandardStreams)
+{
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"ARGS \"Q\"\" --vessel-call \"a\\\"b\" ");
+    ASSERT_NE(child.process, nullptr);
+    const std::string out = ReadAll(child);
+    EXPECT_EQ(out, "arg:--vessel-name\narg:ARGS Q\narg:--vessel-call\narg:a\"b\ncwd:" +
+                       std::filesystem::canonical(dir.Path()).string() + "\nstdin:end\n");
+    EXPECT_TRUE(child.process->WaitForExit(5s));
+}
+
+TEST(ChildProcess, StandardErrorSharesThePipe)
+{
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"STDERR\" ");
+    ASSERT_NE(child.process, nullptr);
+    EXPECT_EQ(ReadAll(child), "to stdout\nto stderr\n");
+}
+
+TEST(ChildProcess, TerminateEndsItAndItHasItsOwnProcessGroup)
+{
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"SILENT\" ");
+    ASSERT_NE(child.process, nullptr);
+    EXPECT_FALSE(child.process->WaitForExit(100ms));
+    EXPECT_EQ(::getpgid(child.process->Pid()), child.process->Pid());
+    child.process->Terminate();
+    EXPECT_TRUE(child.process->WaitForExit(5s));
+    child.process->Terminate();   // after the end: nothing happens
+}
+
+TEST(ChildProcess, SurvivesItsReaderGoing)
+{
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"TICK\" ");
+    ASSERT_NE(child.process, nullptr);
+    char buffer[64];
+    bool endOfData = false;
+    EXPECT_GT(platform::ReadWithTimeout(child.read, buffer, sizeof buffer, 2s, endOfData), 0);
+    child.read.Close();
+    // It keeps running after its writes have failed.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!std::filesystem::exists(dir.Path() / "fake.epipe") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "fake.epipe"));
+    EXPECT_FALSE(child.process->WaitForExit(200ms));
+    child.process->Terminate();
+    EXPECT_TRUE(child.process->WaitForExit(5s));
+}
+
+TEST(ChildProcess, ReadWithTimeoutReturnsWhenNothingComes)
+{
+    platform::PipeEnds pipe;
+    ASSERT_EQ(platform::CreateInheritablePipe(pipe), 0);
+    char buffer[8];
+    bool endOfData = true;
+    EXPECT_EQ(platform::ReadWithTimeout(pipe.read, buffer, sizeof buffer, 20ms, endOfData), 0);
+    EXPECT_FALSE(endOfData);
+    pipe.write.Close();
+    EXPECT_EQ(platform::ReadWithTimeout(pipe.read, buffer, sizeof buffer, 20ms, endOfData), 0);
+    EXPECT_TRUE(endOfData);
+}
+
+} // namespace

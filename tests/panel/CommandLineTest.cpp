@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "panel/core/CommandLine.h"
+
+namespace {
+
+// The form as it stands after start-up with a vessel filled in: Name and Callsign empty.
+panel::FormValues ExampleForm()
+{
+    panel::FormValues form;
+    form.mmsi = L"123456789";
+    form.imo = L"1234567";
+    form.dimA = L"60";
+    form.dimB = L"60";
+    form.dimC = L"10";
+    form.dimD = L"10";
+    form.latitude = L"-0.0";
+    form.longitude = L"0.0";
+    form.speed = L"0";
+    form.course = L"0";
+    form.rateOfTurn = L"0";
+    form.portDest = L"NAPLES";
+    form.portOrigin = L"MOMBASA";
+    form.navStatus = 15;
+    form.positioningDevice = 1;
+    form.shipType = 70;
+    form.accuracy = 1;
+    form.msg1 = true;
+    form.msg5 = true;
+    form.appendCrc = true;
+    form.outputTcp = true;
+    form.fileName = L"log.txt";
+    form.tcpPort = L"1234";
+    form.comPort = L"1";
+    form.baud = L"38400";
+    form.dataBits = L"8";
+    form.stopBits = L"1";
+    return form;
+}
+
+const std::wstring kExampleHead =
+    L"--vessel-name \"\" --vessel-call \"\" --vessel-mmsi 123456789 --vessel-imo 1234567 --vessel-dima 60 "
+    L"--vessel-dimb 60 --vessel-dimc 10 --vessel-dimd 10 --vessel-lat -0.0 --vessel-lon 0.0 --vessel-sog 0 "
+    L"--vessel-cog 0 --vessel-rot 0 --port-dest \"NAPLES\" --port-origin \"MOMBASA\" --vessel-status 15 "
+    L"--vessel-postdevice 1 --vessel-type 70 --vessel-accuracy 1 --nmea-domsg1 --nmea-domsg5 ";
+
+TEST(CommandLine, WorkedExampleByteForByte)
+{
+    EXPECT_EQ(panel::BuildCommandLine(ExampleForm()), kExampleHead + L"--output TCP*1234 ");
+}
+
+TEST(CommandLine, ComAndFileOutputs)
+{
+    panel::FormValues form = ExampleForm();
+    form.outputTcp = false;
+    EXPECT_EQ(panel::BuildCommandLine(form),
+              kExampleHead + L"--output COM1 --output-baudrate 38400 --output-databits 8 --output-stopbits 1 ");
+    form.outputFile = true;
+    EXPECT_EQ(panel::BuildOutputArguments(form), L"--output \"log.txt\" ");
+    // File is tested before TCP/IP.
+    form.outputTcp = true;
+    EXPECT_EQ(panel::BuildOutputArguments(form), L"--output \"log.txt\" ");
+}
+
+TEST(CommandLine, OutputFieldsPassAsTypedEvenEmpty)
+{
+    panel::FormValues form = ExampleForm();
+    form.outputTcp = false;
+    form.comPort.clear();
+    form.baud.clear();
+    form.stopBits = L"x";
+    EXPECT_EQ(panel::BuildOutputArguments(form),
+              L"--output COM --output-baudrate  --output-databits 8 --output-stopbits x ");
+}
+
+TEST(CommandLine, SwitchesAndFreeTexts)
+{
+    panel::FormValues form = ExampleForm();
+    form.name = L"SEA \"STAR\"";
+    form.callSign = L"AB12";
+    form.msg1 = false;
+    form.msg18 = form.msg19 = form.msg24 = true;
+    form.appendCrc = false;
+    form.ignoreTimings = true;
+    const std::wstring line = panel::BuildCommandLine(form);
+    EXPECT_EQ(line.rfind(L"--vessel-name \"SEA \"STAR\"\" --vessel-call \"AB12\" ", 0), 0U) << line;
+    EXPECT_NE(line.find(L"--vessel-accuracy 1 --nmea-domsg5 --nmea-domsg18 --nmea-domsg19 --nmea-domsg24 "
+                        L"--ignore-crc --ignore-timings --output TCP*1234 "),
+              std::wstring::npos)
+        << line;
+}
+
+TEST(CommandLine, ProgramPathQuotedThenTwoBlanks)
+{
+    EXPECT_EQ(panel::MakeEmulatorCommandLine("/opt/kvl ais", L"--check-update"),
+              L"\"/opt/kvl ais/vesgen\"  --check-update");
+}
+
+struct ValidationRow {
+    const char* name;
+    std::wstring panel::FormValues::*field;
+    std::wstring text;
+    std::wstring expectedMessage;   // empty: accepted
+};
+
+// Test names show the row's name, not its bytes.
+void PrintTo(const ValidationRow& row, std::ostream* out) { *out << row.name; }
+
+class FieldValidation : public testing::TestWithParam<ValidationRow> {};
+
+TEST_P(FieldValidation, AcceptsOrNamesTheField)
+{
+    const ValidationRow& row = GetParam();
+    panel::FormValues form = ExampleForm();
+    form.*row.field = row.text;
+    if (row.expectedMessage.empty()) {
+        EXPECT_NO_THROW(panel::BuildCommandLine(form));
+        return;
+    }
+    try {
+        panel::BuildCommandLine(form);
+        ADD_FAILURE() << "accepted";
+    } catch (const CParamsExcepion& error) {
+        EXPECT_EQ(error.Message(), row.expectedMessage);
+    }
+}
+
+using F = panel::FormValues;
+const std::wstring kLat = L"Invalid parameter : --vessel-lat";
+const std::wstring kMmsi = L"Invalid parameter : --vessel-mmsi";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FieldValidation,
+    testing::Values(
+        ValidationRow{"LatitudeWithLeadingBlank", &F::latitude, L" 10", kLat},
+        ValidationRow{"LatitudeWithoutBlank", &F::latitude, L"10", L""},
+        ValidationRow{"LatitudeTrailingBlank", &F::latitude, L"10 ", kLat},
+        ValidationRow{"LatitudeNegativeZero", &F::latitude, L"-0.0", L""},
+        ValidationRow{"LatitudeExponent", &F::latitude, L"1.5e1", L""},
+        ValidationRow{"LatitudeOutOfRangeStillPasses", &F::latitude, L"200", L""},
+        ValidationRow{"LatitudeDecimalComma", &F::latitude, L"10,5", kLat},
+        ValidationRow{"LatitudeEmpty", &F::latitude, L"", kLat},
+        ValidationRow{"LatitudeUnitLetters", &F::latitude, L"10deg", kLat},
+        ValidationRow{"LatitudeNotANumber", &F::latitude, L"nan", kLat},
+        ValidationRow{"LatitudeInfinite", &F::latitude, L"inf", kLat},
+        ValidationRow{"LatitudeTooLargeForFloat", &F::latitude, L"1e39", kLat},
+        ValidationRow{"LongitudeBad", &F::longitude, L"x", L"Invalid parameter : --vessel-lon"},
+        ValidationRow{"SpeedBad", &F::speed, L"", L"Invalid parameter : --vessel-sog"},
+        ValidationRow{"CourseBad", &F::course, L"1 2", L"Invalid parameter : -vessel-cog"},
+        ValidationRow{"RateOfTurnBad", &F::rateOfTurn, L"+", L"Invalid parameter : --vessel-rot"},
+        ValidationRow{"MmsiLargest", &F::mmsi, L"4294967295", L""},
+        ValidationRow{"MmsiOneTooLarge", &F::mmsi, L"4294967296", kMmsi},
+        ValidationRow{"MmsiEmpty", &F::mmsi, L"", kMmsi},
+        ValidationRow{"MmsiDecimalPoint", &F::mmsi, L"1.0", kMmsi},
+        ValidationRow{"MmsiLeadingBlank", &F::mmsi, L" 1", kMmsi},
+        ValidationRow{"MmsiNegative", &F::mmsi, L"-1", kMmsi},
+        ValidationRow{"ImoBad", &F::imo, L"12a", L"Invalid parameter : --vessel-imo"},
+        ValidationRow{"DimABad", &F::dimA, L"", L"Invalid parameter : --vessel-dima"},
+        ValidationRow{"DimBBad", &F::dimB, L"1e2", L"Invalid parameter : --vessel-dimb"},
+        ValidationRow{"DimCBad", &F::dimC, L"x", L"Invalid parameter : --vessel-dimc"},
+        ValidationRow{"DimDBad", &F::dimD, L"x", L"Invalid parameter : -vessel-dimd"},
+        ValidationRow{"NameNeverChecked", &F::name, L"  \"odd\" ", L""},
+        ValidationRow{"PortNeverChecked", &F::portDest, L"", L""}),
+    [](const testing::TestParamInfo<ValidationRow>& info) { return std::string(info.param.name); });
+
+TEST(CommandLine, FirstBadFieldWins)
+{
+    panel::FormValues form = ExampleForm();
+    form.mmsi = L"bad";
+    form.imo = L"bad";
+    form.latitude = L"bad";
+    try {
+        panel::BuildCommandLine(form);
+        FAIL() << "accepted";
+    } catch (const CParamsExcepion& error) {
+        EXPECT_EQ(error.Message(), kMmsi);
+    }
+}
+
+struct ChoiceRow {
+    const char* name;
+    std::optional<int> panel::FormValues::*field;
+    std::wstring expectedMessage;
+};
+
+// Test names show the row's name, not its bytes.
+void PrintTo(const ChoiceRow& row, std::ostream* out) { *out << row.name; }
+
+class ChoiceValidation : public testing::TestWithParam<ChoiceRow> {};
+
+TEST_P(ChoiceValidation, NoSelectionNamesTheList)
+{
+    panel::FormValues form = ExampleForm();
+    form.*GetParam().field = std::nullopt;
+    try {
+        panel::BuildCommandLine(form);
+        FAIL() << "accepted";
+    } catch (const CParamsExcepion& error) {
+        EXPECT_EQ(error.Message(), GetParam().expectedMessage);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ChoiceValidation,
+    testing::Values(ChoiceRow{"NavStatus", &F::navStatus, L"Error obtaining navigational status"},
+                    ChoiceRow{"PositioningDevice", &F::positioningDevice, L"Error obtaining positioning device type"},
+                    ChoiceRow{"ShipType", &F::shipType, L"Error obtaining ship type"},
+                    ChoiceRow{"Accuracy", &F::accuracy, L"Error obtaining positioning device accuracy"}),
+    [](const testing::TestParamInfo<ChoiceRow>& info) { return std::string(info.param.name); });
+
+} // namespace

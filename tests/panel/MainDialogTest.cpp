@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "panel/ui/CMainDlg.h"
+#include "panel/ui/ControlIds.h"
+#include "panel/ui/PanelEvents.h"
+#include "tests/panel/FakeMessageBoxes.h"
+#include "tests/panel/QtTestApp.h"
+
+namespace {
+
+class MainDialog : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApplication();
+        CMainDlg::Options options;
+        options.programDirectory = "/nonexistent-kvl-panel-dir";
+        options.messageBoxes = m_boxes;
+        options.chooseOutputFile = [this](QWidget*) { return m_chosenFile; };
+        m_dialog = std::make_unique<CMainDlg>(std::move(options));
+    }
+
+    QString Text(int id) const { return m_dialog->Item<QLineEdit>(id)->text(); }
+    QString Preview() const { return m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(); }
+    bool Enabled(int id) const { return m_dialog->GetDlgItem(id)->isEnabled(); }
+
+    void Type(int id, const QString& text)
+    {
+        auto* edit = m_dialog->Item<QLineEdit>(id);
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+
+    void Choose(int listId, int value)
+    {
+        auto* list = m_dialog->Item<QComboBox>(listId);
+        const int index = list->findData(value);
+        ASSERT_GE(index, 0);
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+
+    std::shared_ptr<FakeMessageBoxes> m_boxes = std::make_shared<FakeMessageBoxes>();
+    std::optional<QString> m_chosenFile;
+    std::unique_ptr<CMainDlg> m_dialog;
+};
+
+TEST_F(MainDialog, InitialForm)
+{
+    EXPECT_EQ(m_dialog->windowTitle(), "KVL AIS Emulator");
+    EXPECT_EQ(m_dialog->minimumSize(), m_dialog->maximumSize());
+    EXPECT_FALSE(m_dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(m_dialog->windowIcon().isNull());
+
+    const std::pair<int, const char*> texts[] = {
+        {kIdLatitude, "-0.0"}, {kIdLongitude, "0.0"}, {kIdSpeed, "0"}, {kIdCourse, "0"}, {kIdRateOfTurn, "0"},
+        {kIdDataBits, "8"}, {kIdStopBits, "1"}, {kIdTcpPort, "1234"}, {kIdFileName, "log.txt"}, {kIdComPort, "1"},
+        {kIdMmsi, ""},
+    };
+    for (const auto& [id, text] : texts) EXPECT_EQ(Text(id), text) << id;
+
+    const std::pair<int, const char*> selections[] = {
+        {kIdNavStatus, "Not defined"}, {kIdPositioningDevice, "GPS"}, {kIdAccuracy, "High"}, {kIdBaud, "38400"},
+        {kIdShipType, "Other Type, No additional information"},
+    };
+    for (const auto& [id, text] : selections) EXPECT_EQ(m_dialog->Item<QComboBox>(id)->currentText(), text) << id;
+    EXPECT_EQ(m_dialog->Item<QComboBox>(kIdShipType)->count(), 80);
+    EXPECT_EQ(m_dialog->Item<QComboBox>(kIdNavStatus)->count(), 16);
+
+    for (const int id : {kIdMsg1, kIdMsg5, kIdAppendCrc}) EXPECT_TRUE(m_dialog->Item<QCheckBox>(id)->isChecked()) << id;
+    for (const int id : {kIdMsg18, kIdMsg19, kIdMsg24, kIdIgnoreTimings})
+        EXPECT_FALSE(m_dialog->Item<QCheckBox>(id)->isChecked()) << id;
+    EXPECT_TRUE(m_dialog->Item<QRadioButton>(kIdOutputTcp)->isChecked());
+    EXPECT_EQ(m_dialog->RunButton().text(), "Run AIS Emulator");
+    EXPECT_EQ(Preview(), "Invalid parameter : --vessel-mmsi");
+}
+
+TEST_F(MainDialog, PreviewFollowsTypingUpToTheWorkedExample)
+{
+    Type(kIdMmsi, "123456789");
+    EXPECT_EQ(Preview(), "Invalid parameter : --vessel-imo");
+    Type(kIdImo, "1234567");
+    for (const int id : {kIdDimA, kIdDimB}) Type(id, "60");
+    for (const int id : {kIdDimC, kIdDimD}) Type(id, "10");
+    Type(kIdPortDest, "naples");
+    Type(kIdPortOrigin, "MOMBASA");
+    Choose(kIdShipType, 70);
+    m_dialog->Item<QLineEdit>(kIdName)->clear();
+    m_dialog->Item<QLineEdit>(kIdCallSign)->clear();
+    EXPECT_EQ(Preview(),
+              "--vessel-name \"\" --vessel-call \"\" --vessel-mmsi 123456789 --vessel-imo 1234567 --vessel-dima 60 "
+              "--vessel-dimb 60 --vessel-dimc 10 --vessel-dimd 10 --vessel-lat -0.0 --vessel-lon 0.0 --vessel-sog 0 "
+              "--vessel-cog 0 --vessel-rot 0 --port-dest \"NAPLES\" --port-origin \"MOMBASA\" --vessel-status 15 "
+              "--vessel-postdevice 1 --vessel-type 70 --vessel-accuracy 1 --nmea-domsg1 --nmea-domsg5 --output TCP*1234 ");
+
+    QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdAppendCrc), Qt::LeftButton);
+    EXPECT_TRUE(Preview().endsWith("--nmea-domsg5 --ignore-crc --output TCP*1234 ")) << Preview().toStdString();
+}
+
+TEST_F(MainDialog, EditKinds)
+{
+    Type(kIdName, "Sea star");
+    EXPECT_EQ(Text(kIdName), "SEA STAR");
+    Type(kIdTcpPort, "12a3-4");
+    EXPECT_EQ(Text(kIdTcpPort), "1234");
+    Type(kIdMmsi, "12a");   // a plain field takes anything; the check comes with composition
+    EXPECT_EQ(Text(kIdMmsi), "12a");
+}
+
+TEST_F(MainDialog, ValidationShowsOnlyTheFirstFailure)
+{
+    Type(kIdMmsi, "x");
+    Type(kIdImo, "y");
+    EXPECT_EQ(Preview(), "Invalid parameter : --vessel-mmsi");
+    Type(kIdMmsi, "4294967296");
+    EXPECT_EQ(Preview(), "Invalid parameter : --vessel-mmsi");
+    Type(kIdMmsi, "4294967295");
+    EXPECT_EQ(Preview(), "Invalid parameter : --vessel-imo");
+}
+
+struct OutputRow {
+    const char* name;
+    int radio;
+    std::vector<int> enabled;
+    const char* outputTail;
+};
+
+// Test names show the row's name, not its bytes.
+void PrintTo(const OutputRow& row, std::ostream* out) { *out << row.name; }
+
+class OutputSelection : public MainDialog, public testing::WithParamInterface<OutputRow> {};
+
+TEST_P(OutputSelection, EnablesExactlyItsControls)
+{
+    for (const int id : {kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD}) Type(id, "1");
+    QTest::mouseClick(m_dialog->Item<QRadioButton>(GetParam().radio), Qt::LeftButton);
+    const std::vector<int>& on = GetParam().enabled;
+    for (const int id : {kIdFileName, kIdBrowse, kIdTcpPort, kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) {
+        const bool expected = std::find(on.begin(), on.end(), id) != on.end();
+        EXPECT_EQ(Enabled(id), expected) << id;
+    }
+    EXPECT_TRUE(Preview().endsWith(GetParam().outputTail)) << Preview().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OutputSelection,
+    testing::Values(OutputRow{"File", kIdOutputFile, {kIdFileName, kIdBrowse}, "--output \"log.txt\" "},
+                    OutputRow{"Tcp", kIdOutputTcp, {kIdTcpPort}, "--output TCP*1234 "},
+                    OutputRow{"Com", kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits},
+                              "--output COM1 --output-baudrate 38400 --output-databits 8 --output-stopbits 1 "}),
+    [](const testing::TestParamInfo<OutputRow>& info) { return std::string(info.param.name); });
+
+TEST_F(MainDialog, FormLockAndUnlock)
+{
+    const int locked[] = {kIdName, kIdCallSign, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD, kIdPortDest,
+                          kIdPortOrigin, kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdCourse,
+                          kIdRateOfTurn, kIdOutputFile, kIdFileName, kIdBrowse, kIdOutputTcp, kIdTcpPort,
+                          kIdOutputCom, kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings};
+    m_dialog->EnableForm(false);
+    for (const int id : locked) EXPECT_FALSE(Enabled(id)) << id;
+    for (const int id : {kIdRun, kIdCommandLine, kIdLog}) EXPECT_TRUE(Enabled(id)) << id;
+
+    // Unlocking with TCP/IP selected enables the file fields too, but not the COM fields.
+    m_dialog->EnableForm(true);
+    for (const int id : locked) EXPECT_TRUE(Enabled(id)) << id;
+    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) EXPECT_FALSE(Enabled(id)) << id;
+
+    QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputCom), Qt::LeftButton);
+    m_dialog->EnableForm(false);
+    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) EXPECT_FALSE(Enabled(id)) << id;
+    m_dialog->EnableForm(true);
+    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits, kIdFileName, kIdTcpPort})
+        EXPECT_TRUE(Enabled(id)) << id;
+}
+
+TEST_F(MainDialog, EnterAndEscapeDoNotClose)
+{
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    QTest::keyClick(m_dialog->Item<QLineEdit>(kIdLatitude), Qt::Key_Escape);
+    QTest::keyClick(m_dialog->Item<QLineEdit>(kIdLatitude), Qt::Key_Return);
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    QTest::keyClick(m_dialog.get(), Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_dialog->isVisible());
+    EXPECT_EQ(m_dialog->result(), 0);
+}
+
+TEST_F(MainDialog, BrowseReplacesFileNameAndRefreshesPreview)
+{
+    for (const int id : {kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD}) Type(id, "1");
+    QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputFile), Qt::LeftButton);
+    m_chosenFile = "/data/ais out/run1.nmea";
+    QTest::mouseClick(m_dialog->Item<QPushButton>(kIdBrowse), Qt::LeftButton);
+    EXPECT_EQ(Text(kIdFileName), "/data/ais out/run1.nmea");
+    EXPECT_TRUE(Preview().endsWith("--output \"/data/ais out/run1.nmea\" ")) << Preview().toStdString();
+
+    m_chosenFile.reset();   // cancelled
+    QTest::mouseClick(m_dialog->Item<QPushButton>(kIdBrowse), Qt::LeftButton);
+    EXPECT_EQ(Text(kIdFileName), "/data/ais out/run1.nmea");
+}
+
+TEST_F(MainDialog, OutputFileDialogSettings)
+{
+    const std::unique_ptr<QFileDialog> dialog = MakeOutputFileDialog(m_dialog.get());
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"Any file(*.*)"});
+    EXPECT_TRUE(dialog->defaultSuffix().isEmpty());
+    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+}
+
+// Records (and swallows) the panel's own events posted to the dialog.
+class PostedEvents : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() < QEvent::User) return false;
+        types.push_back(event->type());
+        return true;
+    }
+    std::vector<QEvent::Type> types;
+};
+
+TEST_F(MainDialog, TitleButtonsInARowPostTheirEvents)
+{
+    struct Row {
+        CTitleButtonWnd<CGradientButtonCtrl>* button;
+        const char* caption;
+        int width;
+        int offset;
+        PanelMessage message;
+    };
+    const Row rows[] = {
+        {&m_dialog->RandomShipButton(), "Random Ship", 90, 550, PanelMessage::GenerateRandomShip},
+        {&m_dialog->SiteButton(), "Go to " KVL_SITE_HOST, 190, 450, PanelMessage::GoToSite},
+        {&m_dialog->CheckUpdateButton(), "Check for updates", 136, 250, PanelMessage::CheckUpdate},
+    };
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    QCoreApplication::processEvents();   // the start-up Random Ship
+    PostedEvents posted;
+    m_dialog->installEventFilter(&posted);
+    int previousRight = 0;
+    for (const Row& row : rows) {
+        const QRect geometry = row.button->geometry();
+        EXPECT_EQ(row.button->Button().text(), row.caption);
+        EXPECT_EQ(geometry.width(), row.width);
+        EXPECT_EQ(m_dialog->width() - geometry.left(), row.offset);
+        EXPECT_GE(geometry.left(), previousRight);   // in order, side by side
+        previousRight = geometry.right();
+        EXPECT_EQ(row.button->Button().Colours().normalBottom, kIdleColours.normalBottom);
+        EXPECT_FALSE(row.button->mask().contains(QPoint(0, 0)));   // rounded corner
+        EXPECT_TRUE(row.button->mask().contains(geometry.center() - geometry.topLeft()));
+
+        posted.types.clear();
+        QTest::mousePress(&row.button->Button(), Qt::LeftButton);
+        QTest::mouseRelease(&row.button->Button(), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(posted.types, std::vector<QEvent::Type>{RegisteredEventType(row.message)}) << row.caption;
+    }
+    m_dialog->removeEventFilter(&posted);
+}
+
+TEST_F(MainDialog, RegisteredEventsAreDistinct)
+{
+    std::set<int> types;
+    for (const PanelMessage m : {PanelMessage::LogMessage, PanelMessage::StartSim, PanelMessage::StopSim,
+                                 PanelMessage::GenerateRandomShip, PanelMessage::GoToSite, PanelMessage::CheckUpdate})
+        types.insert(RegisteredEventType(m));
+    EXPECT_EQ(types.size(), 6U);
+    EXPECT_STREQ(RegisteredEventName(PanelMessage::StartSim), "WM_g_msgStartSIM");
+}
+
+TEST_F(MainDialog, NoCaptionCutOffAndNoControlsOverlap)
+{
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    std::vector<QWidget*> controls;
+    for (QWidget* child : m_dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!child->isVisible() || qobject_cast<QGroupBox*>(child)) continue;
+        EXPECT_TRUE(m_dialog->rect().contains(child->geometry())) << child->objectName().toStdString();
+        if (qobject_cast<QLabel*>(child) || qobject_cast<QCheckBox*>(child) || qobject_cast<QRadioButton*>(child)) {
+            EXPECT_LE(child->sizeHint().width(), child->width()) << child->objectName().toStdString();
+        }
+        controls.push_back(child);
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        for (std::size_t k = i + 1; k < controls.size(); ++k)
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[k]->geometry()))
+                << controls[i]->objectName().toStdString() << " / " << controls[k]->objectName().toStdString();
+}
+
+} // namespace

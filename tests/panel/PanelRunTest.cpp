@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <csignal>
+#include <fstream>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "panel/core/RandomShip.h"
+#include "panel/ui/CMainDlg.h"
+#include "panel/ui/ControlIds.h"
+#include "panel/ui/PanelEvents.h"
+#include "tests/panel/FakeEmulator.h"
+#include "tests/panel/FakeMessageBoxes.h"
+#include "tests/panel/QtTestApp.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::int64_t kClockTime = 1700000000;
+
+class PanelRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApplication();
+        MakeDialog(m_fake.Path());
+    }
+
+    void TearDown() override
+    {
+        // Whatever a test left running ends with it.
+        if (m_dialog && m_dialog->isVisible()) {
+            m_boxes->answers = {true};
+            m_dialog->close();
+        }
+        m_dialog.reset();
+        for (const int pid : m_leftRunning) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+
+    void MakeDialog(const std::filesystem::path& programDirectory)
+    {
+        CMainDlg::Options options;
+        options.programDirectory = programDirectory;
+        options.messageBoxes = m_boxes;
+        options.calendarTime = [] { return kClockTime; };
+        options.openAddress = [this](const std::string& address) { m_opened.push_back(address); };
+        m_dialog = std::make_unique<CMainDlg>(std::move(options));
+        m_dialog->show();
+        QCoreApplication::processEvents();   // the start-up Random Ship
+        // A form that passes every check, with the fake's part chosen by the name.
+        SetText(kIdMmsi, "123456789");
+        SetText(kIdImo, "1234567");
+        for (const int id : {kIdDimA, kIdDimB, kIdDimC, kIdDimD}) SetText(id, "10");
+    }
+
+    void SetText(int id, const QString& text) { m_dialog->Item<QLineEdit>(id)->setText(text); }
+    QString Text(int id) { return m_dialog->Item<QLineEdit>(id)->text(); }
+    void PressRun() { QTest::mousePress(&m_dialog->RunButton(), Qt::LeftButton); }
+    void Post(PanelMessage message)
+    {
+        QCoreApplication::postEvent(m_dialog.get(), std::make_unique<QEvent>(RegisteredEventType(message)).release());
+    }
+
+    QStringList Log()
+    {
+        QStringList lines;
+        const auto* log = m_dialog->Item<QListWidget>(kIdLog);
+        for (int i = 0; i < log->count(); ++i) lines << log->item(i)->text();
+        return lines;
+    }
+    QByteArray RawLogLine(int row) { return m_dialog->Item<QListWidget>(kIdLog)->item(row)->data(Qt::UserRole).toByteArray(); }
+
+    bool WaitForLog(const QString& line, std::chrono::milliseconds limit = 10s)
+    {
+        return QTest::qWaitFor([&] { return Log().contains(line); }, static_cast<int>(limit.count()));
+    }
+
+    FakeEmulatorDir m_fake;
+    std::shared_ptr<FakeMessageBoxes> m_boxes = std::make_shared<FakeMessageBoxes>();
+    std::vector<std::string> m_opened;
+    std::vector<int> m_leftRunning;
+    std::unique_ptr<CMainDlg> m_dialog;
+};
+
+TEST_F(PanelRun, BurstLinesArriveInOrderAndTheRunEnds)
+{
+    SetText(kIdName, "BURST");
+    PressRun();
+    EXPECT_EQ(m_dialog->RunButton().text(), "Stop KVL AIS Emulator");
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_EQ(Log(), (QStringList{"Emulator started!", "one", "two", "three", "Emulator stopped!"}));
+    EXPECT_EQ(RawLogLine(1), "one\r\n");
+    EXPECT_EQ(m_dialog->RunButton().text(), "Start KVL AIS Emulator");
+    EXPECT_EQ(m_dialog->RunButton().Colours().normalBottom, kIdleColours.normalBottom);
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+    EXPECT_TRUE(m_boxes->shown.empty());
+}
+
+TEST_F(PanelRun, UnterminatedLastLineComesBeforeStopped)
+{
+    SetText(kIdName, "PARTIAL");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_EQ(Log(), (QStringList{"Emulator started!", "first", "last piece", "Emulator stopped!"}));
+    EXPECT_EQ(RawLogLine(2), "last piece");
+}
+
+TEST_F(PanelRun, QuoteTypedIntoNameReachesTheEmulatorAsWindowsSplitsIt)
+{
+    SetText(kIdName, "ARGS \"Q\"");
+    SetText(kIdCallSign, "C1");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    const QStringList log = Log();
+    const qsizetype name = log.indexOf("arg:--vessel-name");
+    ASSERT_GE(name, 0) << log.join('|').toStdString();
+    EXPECT_EQ(log.mid(name, 4), (QStringList{"arg:--vessel-name", "arg:ARGS Q", "arg:--vessel-call", "arg:C1"}));
+    EXPECT_TRUE(log.contains("arg:TCP*1234"));
+    EXPECT_TRUE(log.contains(QString::fromStdString("cwd:" + std::filesystem::canonical(m_fake.Path()).string())));
+}
+
+TEST_F(PanelRun, FormLockedWhileRunningAndRunAsksBeforeStopping)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    EXPECT_FALSE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+    EXPECT_FALSE(m_dialog->GetDlgItem(kIdMsg1)->isEnabled());
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdRun)->isEnabled());
+    EXPECT_EQ(m_dialog->RunButton().Colours().normalBottom, kRunningColours.normalBottom);
+
+    m_boxes->answers = {false};
+    PressRun();
+    ASSERT_EQ(m_boxes->shown.size(), 1U);
+    EXPECT_EQ(m_boxes->shown[0].text, L"Stop KVL AIS Emulator ?");
+    EXPECT_EQ(m_boxes->shown[0].caption, L"Warning !");
+    EXPECT_TRUE(m_boxes->shown[0].yesNo);
+    EXPECT_TRUE(m_dialog->IsRunActive());
+
+    m_boxes->answers = {true};
+    PressRun();
+    EXPECT_FALSE(m_dialog->IsRunActive());
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+    EXPECT_EQ(m_dialog->RunButton().text(), "Start KVL AIS Emulator");
+}
+
+TEST_F(PanelRun, StartAfterARunEndedByItselfStartsAtOnceWithAnEmptiedLog)
+{
+    SetText(kIdName, "BURST");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    SetText(kIdName, "PARTIAL");
+    PressRun();
+    EXPECT_TRUE(m_boxes->shown.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log().contains("last piece") && Log().contains("Emulator stopped!"); }, 10000));
+    EXPECT_FALSE(Log().contains("one"));
+}
+
+TEST_F(PanelRun, BadFormStartsNothing)
+{
+    SetText(kIdMmsi, "");
+    PressRun();
+    EXPECT_EQ(m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(), "Invalid parameter : --vessel-mmsi");
+    EXPECT_EQ(m_dialog->EmulatorPid(), -1);
+    EXPECT_TRUE(m_boxes->shown.empty());
+}
+
+TEST_F(PanelRun, MissingProgramShowsTheErrorAndLeavesTheFormUsable)
+{
+    testsupport::TempDir empty;
+    MakeDialog(empty.Path());
+    PressRun();
+    ASSERT_EQ(m_boxes->shown.size(), 1U);
+    EXPECT_EQ(m_boxes->shown[0].text, L"Error starting vesgen");
+    EXPECT_EQ(m_boxes->shown[0].caption, L"Error!");
+    EXPECT_EQ(m_boxes->shown[0].icon, BoxIcon::Error);
+    EXPECT_EQ(m_dialog->RunButton().text(), "Run AIS Emulator");
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+    EXPECT_FALSE(m_dialog->IsRunActive());
+}
+
+TEST_F(PanelRun, NoDescriptorForThePipeShowsItsBox)
+{
+    SetText(kIdName, "BURST");
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    int lowestFree = 0;
+    while (::fcntl(lowestFree, F_GETFD) != -1) ++lowestFree;
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);   // no new descriptor can be made
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    PressRun();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+    ASSERT_EQ(m_boxes->shown.size(), 1U);
+    EXPECT_EQ(m_boxes->shown[0].text, L"Error creating communication pipe");
+    EXPECT_EQ(m_boxes->shown[0].caption, L"Error!");
+    EXPECT_FALSE(m_dialog->IsRunActive());
+    EXPECT_EQ(m_dialog->RunButton().text(), "Run AIS Emulator");
+}
+
+TEST_F(PanelRun, ClosingWithASilentEmulatorAsksAndEndsItWithinTheBound)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    const int pid = m_dialog->EmulatorPid();
+    m_boxes->answers = {true};
+    const auto start = std::chrono::steady_clock::now();
+    m_dialog->close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_FALSE(m_dialog->isVisible());
+    ASSERT_EQ(m_boxes->shown.size(), 1U);
+    EXPECT_EQ(m_boxes->shown[0].text, L" Terminate simulation after exit ?");
+    EXPECT_EQ(m_boxes->shown[0].caption, L"Emulator still active!");
+    // Ended: reaped already, or reaped now without waiting long.
+    const pid_t reaped = ::waitpid(pid, nullptr, 0);
+    EXPECT_TRUE(reaped == pid || (reaped < 0 && errno == ECHILD));
+}
+
+TEST_F(PanelRun, ClosingAnsweredNoLeavesTheEmulatorRunningAfterThePipeIsGone)
+{
+    SetText(kIdName, "TICK");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("tick 1"));
+    const int pid = m_dialog->EmulatorPid();
+    m_leftRunning.push_back(pid);
+    m_boxes->answers = {false};
+    m_dialog->close();
+    m_dialog.reset();   // the panel is gone, and with it the pipe's reader
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(m_fake.Path() / "fake.epipe"); }, 5000));
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "still running after its writes failed";
+}
+
+TEST_F(PanelRun, CheckForUpdatesAsksWhileRunning)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    const int firstPid = m_dialog->EmulatorPid();
+
+    m_boxes->answers = {false};
+    Post(PanelMessage::CheckUpdate);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(m_boxes->shown.size(), 1U);
+    EXPECT_EQ(m_boxes->shown[0].text, L"Simulation should be terminated during update. Continue ?");
+    EXPECT_EQ(m_boxes->shown[0].caption, L"Warning !");
+    EXPECT_EQ(m_boxes->shown[0].icon, BoxIcon::Question);
+    EXPECT_EQ(m_dialog->EmulatorPid(), firstPid);
+    EXPECT_TRUE(m_dialog->IsRunActive());
+
+    m_boxes->answers = {true};
+    Post(PanelMessage::CheckUpdate);
+    ASSERT_TRUE(WaitForLog("update check"));
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_NE(m_dialog->EmulatorPid(), firstPid);
+}
+
+TEST_F(PanelRun, CheckForUpdatesWhileIdleStartsAtOnce)
+{
+    Post(PanelMessage::CheckUpdate);
+    ASSERT_TRUE(WaitForLog("update check"));
+    EXPECT_TRUE(m_boxes->shown.empty());
+}
+
+TEST_F(PanelRun, SiteButtonOpensTheProductPage)
+{
+    Post(PanelMessage::GoToSite);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_opened, std::vector<std::string>{"http://" KVL_SITE_HOST "/vesgen.html"});
+}
+
+TEST_F(PanelRun, RandomShipFillsTheFormFromTheLists)
+{
+    m_dialog->GenerateRandomShip();
+    const panel::RandomShipIndices picked =
+        panel::DrawRandomShipIndices(kClockTime, kClockTime, kClockTime, kShipCount, kPortCount);
+    const ShipRecord& row = g_ships[picked.ship];
+    EXPECT_EQ(Text(kIdName).toStdWString(), row.name);
+    EXPECT_EQ(Text(kIdCallSign).toStdWString(), row.callSign);
+    EXPECT_EQ(Text(kIdImo).toStdWString(), row.imo);
+    EXPECT_EQ(Text(kIdPortDest).toStdWString(), g_ports[picked.destination]);
+    EXPECT_EQ(Text(kIdPortOrigin).toStdWString(), g_ports[picked.origin]);
+    EXPECT_NE(Text(kIdPortDest), Text(kIdPortOrigin));
+    const int halfLength = static_cast<int>(std::stof(row.length)) / 2;
+    const int halfBeam = static_cast<int>(std::stof(row.beam)) / 2;
+    EXPECT_EQ(Text(kIdDimA), QString::number(halfLength));
+    EXPECT_EQ(Text(kIdDimB), QString::number(halfLength));
+    EXPECT_EQ(Text(kIdDimC), QString::number(halfBeam));
+    EXPECT_EQ(Text(kIdDimD), QString::number(halfBeam));
+    const QString type = m_dialog->Item<QComboBox>(kIdShipType)->currentText();
+    EXPECT_TRUE(type.startsWith(QString::fromWCharArray(row.type), Qt::CaseInsensitive) ||
+                m_dialog->Item<QComboBox>(kIdShipType)->currentIndex() == 0)
+        << type.toStdString();
+    // The preview follows, ship type included.
+    const QString preview = m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText();
+    EXPECT_TRUE(preview.contains(QStringLiteral("--vessel-type %1 ").arg(m_dialog->Item<QComboBox>(kIdShipType)->currentData().toInt())) ||
+                preview.startsWith("Invalid parameter"))
+        << preview.toStdString();
+
+    // The same second gives the same ship and ports; MMSI and the rest stay.
+    SetText(kIdName, "OTHER");
+    m_dialog->GenerateRandomShip();
+    EXPECT_EQ(Text(kIdName).toStdWString(), row.name);
+    EXPECT_EQ(Text(kIdMmsi), "123456789");
+}
+
+} // namespace
