@@ -74,28 +74,30 @@ const OptionRow kOptions[] = {
     {"check-update", &S::checkUpdate, K::Implicit, "Check for software updates"},
 };
 
-// The library converts "-5" to 4294967291 for an unsigned target. A negative number is
-// refused instead, with the library's own exception and wording.
-class UnsignedValue final : public po::typed_value<std::uint32_t> {
+// The library's typed value with two holes closed, using the library's own exceptions
+// and wording: a flag given twice without a value is accepted by the library (its
+// implicit value skips the repetition check), and an unsigned target takes "-5" as
+// 4294967291.
+template <class T>
+class StrictValue final : public po::typed_value<T> {
 public:
-    explicit UnsignedValue(std::uint32_t* target) : po::typed_value<std::uint32_t>(target) {}
+    explicit StrictValue(T* target) : po::typed_value<T>(target) {}
 
     void xparse(boost::any& store, const std::vector<std::string>& tokens) const override
     {
-        for (const std::string& token : tokens)
-            if (token.find('-') != std::string::npos) throw po::invalid_option_value(token);
-        po::typed_value<std::uint32_t>::xparse(store, tokens);
+        if (!store.empty()) throw po::multiple_occurrences();
+        if constexpr (std::is_unsigned_v<T> && !std::is_same_v<T, bool>) {
+            for (const std::string& token : tokens)
+                if (token.find('-') != std::string::npos) throw po::invalid_option_value(token);
+        }
+        po::typed_value<T>::xparse(store, tokens);
     }
 };
 
 template <class T>
 po::typed_value<T>* MakeValue(T* target)
 {
-    if constexpr (std::is_same_v<T, std::uint32_t>) {
-        return new UnsignedValue(target);  // adopted by the options description, as po::value's are
-    } else {
-        return po::value<T>(target);
-    }
+    return new StrictValue<T>(target);  // adopted by the options description, as po::value's are
 }
 
 void AddOptions(po::options_description& description, VesselSettings& target)
@@ -139,7 +141,9 @@ bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostr
         po::options_description description("Allowed options", kLineLength, kMinDescriptionLength);
         AddOptions(description, parsed);
         po::variables_map map;
-        po::store(po::parse_command_line(argc, argv, description), map);
+        // No option is positional: a stray word is an error rather than silently dropped.
+        const po::positional_options_description noPositional;
+        po::store(po::command_line_parser(argc, argv).options(description).positional(noPositional).run(), map);
         if (map.count("help") != 0) {
             PrintHelp(out, description);
             return false;
