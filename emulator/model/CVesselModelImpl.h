@@ -6,6 +6,7 @@
 #include "platform/TickClock.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -61,6 +62,10 @@ public:
     bool IsPositionReportDue() const;  // message 1, class A intervals
     bool IsClassBReportDue() const;    // message 18, class B intervals
 
+    // One step of the simulation thread after its wait: measure the time since the
+    // previous step, move the vessel, report. Tests call it with their own clock.
+    void SimulationStep();
+
     // For the main loop: the writer is held and alive, and the simulation thread runs.
     bool HasWriter() const { return m_pChannelWriter != nullptr; }
     bool IsWriterAlive() const;
@@ -113,7 +118,7 @@ public:
     bool m_enableMsg24 = false;
 
     IChannelWriter* m_pChannelWriter = nullptr;  // owned from Start to Stop, destroyed by Release
-    CAISMessageEncoder* m_pEncoder = nullptr;    // owned
+    std::unique_ptr<CAISMessageEncoder> m_pEncoder;
 
 private:
     platform::TickSource m_tickSource = platform::GetTickCount;

@@ -7,6 +7,19 @@
 #include <unistd.h>
 
 namespace testsupport {
+namespace {
+
+std::string Unescape(const std::string& text)  // JSON string escapes that gpsdecode writes
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
 
 bool GpsDecodeAvailable()
 {
@@ -27,7 +40,7 @@ std::vector<AisRecord> GpsDecode(const std::string& sentences)
         if (line.empty() || line[0] != '{') continue;
         AisRecord rec;
         for (std::sregex_iterator it(line.begin(), line.end(), field), end; it != end; ++it)
-            rec[(*it)[1]] = (*it)[3].matched ? (*it)[3].str() : (*it)[2].str();
+            rec[(*it)[1]] = (*it)[3].matched ? Unescape((*it)[3].str()) : (*it)[2].str();
         records.push_back(std::move(rec));
     }
     return records;

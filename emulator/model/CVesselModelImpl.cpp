@@ -1,0 +1,219 @@
+#include "emulator/model/CVesselModelImpl.h"
+
+#include "emulator/channels/ChannelSelection.h"
+#include "emulator/channels/IChannelWriter.h"
+#include "emulator/encoding/AISMessageEncoder.h"
+
+#include <cmath>
+#include <iostream>
+#include <limits>
+#include <span>
+#include <system_error>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kStepWait = 1000ms;        // the thread steps about once a second
+constexpr auto kStopWaitLimit = 3000ms;   // Stop waits at most this long for the thread
+constexpr double kKmPerNauticalMile = 1.852;
+constexpr double kMsPerHour = 3600000.0;
+constexpr double kMinutesPerHour = 60.0;
+
+// Class A (message 1) reporting intervals: the first row whose speed bound the speed
+// does not exceed (speed <= bound) applies.
+struct ClassAInterval {
+    double maxSpeedKnots;
+    std::uint64_t turningMs;  // rate of turn not zero
+    std::uint64_t steadyMs;   // rate of turn zero
+};
+constexpr double kAnySpeed = std::numeric_limits<double>::infinity();
+constexpr ClassAInterval kAnchoredOrMooredIntervals[] = {
+    {3.0,       180000, 180000},
+    {kAnySpeed, 10000,  10000},
+};
+constexpr ClassAInterval kUnderwayIntervals[] = {
+    {14.0,      3300, 10000},
+    {23.0,      2000, 6000},
+    {kAnySpeed, 2000, 2000},
+};
+constexpr int kNavStatusAtAnchor = 1;
+constexpr int kNavStatusMoored = 5;
+
+// Class B (message 18) reporting intervals: the first row whose bound the speed is
+// below (speed < bound) applies.
+struct ClassBInterval {
+    double belowSpeedKnots;
+    std::uint64_t intervalMs;
+};
+constexpr ClassBInterval kClassBIntervals[] = {
+    {2.0,       180000},
+    {14.0,      30000},
+    {23.0,      15000},
+    {kAnySpeed, 5000},
+};
+
+// Messages 5, 19 and 24: static and voyage data every six minutes.
+constexpr std::uint64_t kStaticDataIntervalMs = 360000;
+
+std::uint64_t ClassAIntervalMs(int navStatus, double speedKnots, bool turning)
+{
+    const std::span<const ClassAInterval> rows = (navStatus == kNavStatusAtAnchor || navStatus == kNavStatusMoored)
+        ? std::span<const ClassAInterval>(kAnchoredOrMooredIntervals)
+        : std::span<const ClassAInterval>(kUnderwayIntervals);
+    for (const ClassAInterval& row : rows)
+        if (speedKnots <= row.maxSpeedKnots) return turning ? row.turningMs : row.steadyMs;
+    return turning ? rows.back().turningMs : rows.back().steadyMs;  // a speed that is not a number
+}
+
+std::uint64_t ClassBIntervalMs(double speedKnots)
+{
+    for (const ClassBInterval& row : kClassBIntervals)
+        if (speedKnots < row.belowSpeedKnots) return row.intervalMs;
+    return std::span(kClassBIntervals).back().intervalMs;
+}
+
+} // namespace
+
+CVesselModelImpl::CVesselModelImpl(std::string output)
+    : m_output(std::move(output)), m_pEncoder(std::make_unique<CAISMessageEncoder>(this))
+{
+}
+
+CVesselModelImpl::~CVesselModelImpl()
+{
+    static_cast<IModelControl*>(this)->Stop();
+    if (m_pChannelWriter) {
+        m_pChannelWriter->Release();
+        m_pChannelWriter = nullptr;
+    }
+    m_pEncoder.reset();
+}
+
+bool CVesselModelImpl::IsWriterAlive() const
+{
+    return m_pChannelWriter && m_pChannelWriter->IsAlive();
+}
+
+bool CVesselModelImpl::IsSimulationRunning() const
+{
+    return !m_threadEnded.IsSet();
+}
+
+void CVesselModelImpl::Start()
+{
+    if (m_simulationThread.joinable()) Stop();  // one run at a time
+
+    m_stopEvent.Reset();
+    const std::uint64_t now = m_tickSource();
+    m_lastStepTime = now;
+    m_lastSentMsg1 = m_lastSentMsg5 = m_lastSentMsg18 = m_lastSentMsg19 = m_lastSentMsg24 = now;
+
+    const SerialLineSettings serial{m_serialBaudRate, m_serialDataBits, m_serialStopBits};
+    if (!SelectAndOpenChannel(m_output, serial, m_pChannelWriter)) return;
+
+    m_threadEnded.Reset();
+    try {
+        m_simulationThread = std::thread([this] {
+            SimulationThreadProc(this);
+            m_threadEnded.Set();
+        });
+    } catch (const std::system_error& e) {
+        m_threadEnded.Set();
+        std::cerr << "Error : cannot create the simulation thread, code = " << e.code().value() << std::endl;
+    }
+}
+
+void CVesselModelImpl::Stop()
+{
+    m_stopEvent.Set();
+    if (m_simulationThread.joinable()) {
+        // Writes never block for long (the channel bounds them), so the thread has
+        // reached its next wait well within the limit; it is joined in any case, so it
+        // never outlives the model or the writer.
+        if (!m_threadEnded.Wait(kStopWaitLimit))
+            std::cerr << "Warning : simulation thread is late to stop." << std::endl;
+        m_simulationThread.join();
+    }
+    if (m_pChannelWriter) {
+        m_pChannelWriter->Close();
+        m_pChannelWriter->Release();
+        m_pChannelWriter = nullptr;
+    }
+}
+
+unsigned SimulationThreadProc(CVesselModelImpl* model)
+{
+    while (!model->m_stopEvent.Wait(kStepWait)) model->SimulationStep();
+    return 0;
+}
+
+void CVesselModelImpl::SimulationStep()
+{
+    const std::uint64_t now = m_tickSource();
+    const double hours = static_cast<double>(platform::TickElapsed(m_lastStepTime, now)) / kMsPerHour;
+
+    double lat = 0.0;
+    double lon = 0.0;
+    GetPosition(lat, lon);
+    const double distanceKm = GetSpeedOverGround() * kKmPerNauticalMile * hours;
+    double courseDeg = GetCourseOverGround() + GetRateOfTurn() * (hours * kMinutesPerHour);
+
+    double newLat = 0.0;
+    double newLon = 0.0;
+    VincentyDirect(lat, lon, courseDeg, distanceKm, newLat, newLon);
+    UpdateAndReport(newLat, newLon, courseDeg);
+
+    // The time spent in this step counts towards the next one.
+    m_lastStepTime = now;
+}
+
+void CVesselModelImpl::UpdateAndReport(double latDeg, double lonDeg, double courseDeg)
+{
+    m_latitude = latDeg;
+    m_longitude = lonDeg;
+    m_courseOverGround = static_cast<float>(courseDeg);
+
+    // The schedule's clock is the previous step's tick.
+    const std::uint64_t t = m_lastStepTime;
+    const auto staticDataDue = [t](std::uint64_t lastSent) {
+        return platform::TickElapsed(lastSent, t) >= kStaticDataIntervalMs;
+    };
+
+    struct ScheduledMessage {
+        bool due;
+        bool enabled;
+        std::uint64_t& lastSent;
+        std::string& (CAISMessageEncoder::*compose)(std::string&) const;
+    };
+    const ScheduledMessage messages[] = {
+        {IsPositionReportDue(),        m_enableMsg1,  m_lastSentMsg1,  &CAISMessageEncoder::ComposeMsg1},
+        {staticDataDue(m_lastSentMsg5),  m_enableMsg5,  m_lastSentMsg5,  &CAISMessageEncoder::ComposeMsg5},
+        {IsClassBReportDue(),          m_enableMsg18, m_lastSentMsg18, &CAISMessageEncoder::ComposeMsg18},
+        {staticDataDue(m_lastSentMsg19), m_enableMsg19, m_lastSentMsg19, &CAISMessageEncoder::ComposeMsg19},
+        {staticDataDue(m_lastSentMsg24), m_enableMsg24, m_lastSentMsg24, &CAISMessageEncoder::ComposeMsg24},
+    };
+
+    std::string stepBuffer;
+    std::string sentences;
+    for (const ScheduledMessage& message : messages) {
+        if (!m_ignoreTimings && !message.due) continue;
+        if (message.enabled) stepBuffer += ((*m_pEncoder).*message.compose)(sentences);
+        message.lastSent = t;  // also when the type is disabled
+    }
+
+    if (!stepBuffer.empty() && m_pChannelWriter)
+        m_pChannelWriter->Write(stepBuffer.data(), static_cast<std::uint32_t>(stepBuffer.size()));
+}
+
+bool CVesselModelImpl::IsPositionReportDue() const
+{
+    const bool turning = std::fabs(GetRateOfTurn()) > 0;
+    const std::uint64_t interval = ClassAIntervalMs(GetNavStatus(), GetSpeedOverGround(), turning);
+    return platform::TickElapsed(m_lastSentMsg1, m_lastStepTime) >= interval;
+}
+
+bool CVesselModelImpl::IsClassBReportDue() const
+{
+    return platform::TickElapsed(m_lastSentMsg18, m_lastStepTime) > ClassBIntervalMs(GetSpeedOverGround());
+}
