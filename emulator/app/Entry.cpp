@@ -2,7 +2,7 @@
 
 #include "emulator/app/CommandLine.h"
 #include "emulator/app/UpdateCheck.h"
-#include "emulator/encoding/CAISMessageEncoder.h"
+#include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "platform/InstanceLock.h"
 
