@@ -66,6 +66,11 @@ struct CheckRow {
     std::vector<std::string> opened;
 };
 
+void PrintTo(const CheckRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
 class UpdateCheckRows : public testing::TestWithParam<CheckRow> {};
 
 TEST_P(UpdateCheckRows, ShowsTheAnswerAndEndsWithZero)
