@@ -2,6 +2,7 @@
 
 #include "emulator/channels/IChannelWriter.h"
 
+#include <functional>
 #include <string>
 
 enum class OutputKind { File, Serial, Tcp };
@@ -26,3 +27,15 @@ struct SerialLineSettings {
 // `writer` even when opening fails, so that its owner releases it. Failures are
 // reported on standard error. Returns true when the channel is ready.
 bool SelectAndOpenChannel(std::string& output, const SerialLineSettings& serial, IChannelWriter*& writer);
+
+// Maps a serial name as written (COM2, com2) to the path of the device opened for it.
+using SerialDeviceResolver = std::function<std::string(const std::string& comName)>;
+
+// The usual mapping: COMn is /dev/ttyS(n-1), so COM1 is /dev/ttyS0. "COM" alone and
+// "COM0" name no port; they map to /dev/ttyS and /dev/ttyS-1, which do not exist.
+std::string SerialDevicePath(const std::string& comName);
+
+// As above, with the serial device taken from `resolveDevice` (the three-argument form
+// uses SerialDevicePath).
+bool SelectAndOpenChannel(std::string& output, const SerialLineSettings& serial, IChannelWriter*& writer,
+                          const SerialDeviceResolver& resolveDevice);

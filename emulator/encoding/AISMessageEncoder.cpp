@@ -195,7 +195,6 @@ constexpr bool IsContiguous(std::span<const FieldRow> layout, unsigned messageBi
     for (const FieldRow& row : layout) {
         if (row.startBit != next) return false;
         if (row.literal && std::char_traits<char>::length(row.literal) != row.width) return false;
-        if (!row.literal && !row.source) return false;
         next += row.width;
     }
     return next == messageBits;

@@ -1,0 +1,126 @@
+#include "emulator/channels/CBasicFileWriter.h"
+
+#include "emulator/channels/ChannelReport.h"
+#include "platform/SerialPort.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <string_view>
+
+namespace {
+
+// The console's device name, in any letter case.
+bool IsConsoleName(std::string_view name)
+{
+    constexpr std::string_view kConsole = "CON";
+    return std::equal(name.begin(), name.end(), kConsole.begin(), kConsole.end(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+} // namespace
+
+bool CBasicFileWriter::Open(const char* target)
+{
+    return OpenTarget(target, platform::OpenMode::CreateOrTruncate);
+}
+
+bool CBasicFileWriter::OpenDevice(const char* path)
+{
+    return OpenTarget(path, platform::OpenMode::ExistingDevice);
+}
+
+bool CBasicFileWriter::OpenTarget(const char* target, platform::OpenMode mode)
+{
+    if (m_file.IsOpen()) Close();
+    if (target == nullptr) {
+        ReportChannelLine("Error : [FILE] empty file name.");
+        return false;
+    }
+    const int error = mode == platform::OpenMode::CreateOrTruncate && IsConsoleName(target)
+                          ? platform::OutputDevice::OpenStandardOutput(m_file)
+                          : platform::OutputDevice::OpenExclusive(target, mode, m_file);
+    if (error != 0) {
+        m_lastError = static_cast<std::uint32_t>(error);
+        ReportChannelLine("Error : [FILE] error opening file (" + std::string(target) +
+                          "), code = " + std::to_string(m_lastError));
+        m_stopEvent.Set();
+        return false;
+    }
+    return true;
+}
+
+bool CBasicFileWriter::Write(const char* data, std::uint32_t count)
+{
+    if (!m_file.IsOpen()) return false;
+    if (data == nullptr && count != 0) return false;
+    const platform::DeviceWriteResult result = m_file.Write(data, count);
+    if (result.error != 0) m_lastError = static_cast<std::uint32_t>(result.error);
+    // A reader or device that has gone for good ends the run; anything else (a full
+    // disk, a reader too slow to take the text) costs only this block.
+    if (result.channelGone) m_stopEvent.Set();
+    return result.written == count;
+}
+
+bool CBasicFileWriter::Close()
+{
+    if (!m_file.IsOpen()) return false;
+    Flush();
+    m_file.Close();
+    m_stopEvent.Set();
+    return true;
+}
+
+bool CBasicFileWriter::Flush()
+{
+    if (!m_file.IsOpen()) return false;
+    const int error = m_file.Flush();
+    if (error != 0) {
+        m_lastError = static_cast<std::uint32_t>(error);
+        return false;
+    }
+    return true;
+}
+
+void CBasicFileWriter::Release()
+{
+    Close();
+    delete this;
+}
+
+bool CBasicFileWriter::SetSerialState(DCB state)
+{
+    if (!m_file.IsOpen()) {
+        m_lastError = EBADF;
+        return false;
+    }
+    if (state.StopBits != ONESTOPBIT && state.StopBits != TWOSTOPBITS) {
+        m_lastError = EINVAL;  // one and a half stop bits has no termios setting
+        return false;
+    }
+    platform::SerialLine line;
+    line.baudRate = state.BaudRate;
+    line.dataBits = state.ByteSize;
+    line.twoStopBits = state.StopBits == TWOSTOPBITS;
+    const int error = platform::ApplySerialLine(m_file, line);
+    if (error != 0) {
+        m_lastError = static_cast<std::uint32_t>(error);
+        return false;
+    }
+    return true;
+}
+
+bool CBasicFileWriter::GetDefaultSerialState(DCB& state)
+{
+    platform::SerialLine line;
+    const int error = platform::ReadSerialLine(m_file, line);
+    if (error != 0) {
+        m_lastError = static_cast<std::uint32_t>(error);
+        return false;
+    }
+    state.BaudRate = line.baudRate;
+    state.ByteSize = static_cast<std::uint8_t>(line.dataBits);
+    state.StopBits = line.twoStopBits ? TWOSTOPBITS : ONESTOPBIT;
+    return true;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "emulator/channels/CChannelWriterBase.h"
+#include "platform/OutputDevice.h"
+
+#include <cstdint>
+#include <string>
+
+// The writer for files, the console ("CON", any case) and serial ports. Nothing is
+// buffered: every Write goes straight to the operating system.
+class CBasicFileWriter final : public CChannelWriterBase {
+public:
+    CBasicFileWriter() = default;
+
+    // Creates the file or empties an existing one; "CON" is the standard output.
+    bool Open(const char* target) override;
+    bool Write(const char* data, std::uint32_t count) override;
+    bool Close() override;
+    bool Flush() override;
+    void Release() override;
+    bool SetSerialState(DCB state) override;
+
+    // Opens a serial port's device: it must exist and is never created or truncated.
+    // Failures are reported as Open reports them.
+    bool OpenDevice(const char* path);
+
+    // The port's present line settings, standing in for its default configuration.
+    bool GetDefaultSerialState(DCB& state);
+
+    // The operating system's error code of the last failed operation.
+    std::uint32_t LastError() const { return m_lastError; }
+
+private:
+    ~CBasicFileWriter() = default;
+    bool OpenTarget(const char* target, platform::OpenMode mode);
+
+    platform::OutputDevice m_file;  // not open while no file is held
+    std::uint32_t m_lastError = 0;
+};

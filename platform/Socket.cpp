@@ -1,0 +1,104 @@
+#include "platform/Socket.h"
+
+#include <cerrno>
+#include <utility>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace platform {
+
+Socket::~Socket()
+{
+    Close();
+}
+
+Socket::Socket(Socket&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
+
+Socket& Socket::operator=(Socket&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_handle = std::exchange(other.m_handle, -1);
+    }
+    return *this;
+}
+
+void Socket::Close()
+{
+    if (m_handle >= 0) ::close(m_handle);
+    m_handle = -1;
+}
+
+int NetworkSubsystem::Start()
+{
+    return 0;
+}
+
+int CreateTcpSocket(Socket& socket)
+{
+    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (handle < 0) return errno;
+    socket = Socket(handle);
+    return 0;
+}
+
+int SetNonBlocking(const Socket& socket)
+{
+    const int flags = ::fcntl(socket.NativeHandle(), F_GETFL);
+    if (flags < 0) return errno;
+    if (::fcntl(socket.NativeHandle(), F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+    return 0;
+}
+
+int AllowAddressReuse(const Socket& socket)
+{
+    const int on = 1;
+    if (::setsockopt(socket.NativeHandle(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) return errno;
+    return 0;
+}
+
+int BindAnyIPv4(const Socket& socket, std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (::bind(socket.NativeHandle(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+int Listen(const Socket& socket, int backlog)
+{
+    if (::listen(socket.NativeHandle(), backlog) != 0) return errno;
+    return 0;
+}
+
+Readiness WaitReadable(const Socket& socket, std::chrono::milliseconds timeout)
+{
+    // poll rather than select: select cannot take descriptors above FD_SETSIZE.
+    pollfd p{socket.NativeHandle(), POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
+    if (ready < 0) return Readiness::Failed;
+    return ready == 0 ? Readiness::TimedOut : Readiness::Ready;
+}
+
+Socket Accept(const Socket& listener)
+{
+    return Socket(::accept4(listener.NativeHandle(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+}
+
+long SendNoWait(const Socket& socket, const char* data, std::size_t count, int& error)
+{
+    const ssize_t sent = ::send(socket.NativeHandle(), data, count, MSG_DONTWAIT | MSG_NOSIGNAL);
+    error = sent < 0 ? errno : 0;
+    return static_cast<long>(sent);
+}
+
+} // namespace platform
