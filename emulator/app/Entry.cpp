@@ -5,9 +5,9 @@
 #include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "platform/InstanceLock.h"
+#include "platform/Signals.h"
 
 #include <chrono>
-#include <csignal>
 #include <iostream>
 #include <thread>
 
@@ -58,7 +58,7 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
 int RunVesgen(int argc, char** argv)
 {
     // A client that goes away must end a run through its channel, not kill the process.
-    std::signal(SIGPIPE, SIG_IGN);
+    platform::IgnoreBrokenPipeSignal();
 
     platform::InstanceLock guard(kInstanceLockName);
     switch (guard.Acquire()) {
