@@ -1,0 +1,163 @@
+#include "emulator/app/CommandLine.h"
+
+#include "emulator/app/BuildInfo.h"
+
+#include <boost/program_options.hpp>
+
+#include <iostream>
+#include <string>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+namespace po = boost::program_options;
+
+namespace {
+
+constexpr unsigned kLineLength = 80;            // columns of the help output
+constexpr unsigned kMinDescriptionLength = 40;  // columns kept for each help text
+
+// Declared: the library's default, shown in the help and stored when the option is
+// absent. Implicit: a flag that reads true when given without a value. None: the field
+// keeps its initial value when the option is absent.
+enum class DefaultKind { None, Declared, Implicit };
+
+using Field = std::variant<std::monostate, std::string VesselSettings::*, int VesselSettings::*,
+                           std::uint32_t VesselSettings::*, float VesselSettings::*,
+                           double VesselSettings::*, bool VesselSettings::*>;
+
+struct OptionRow {
+    const char* name;
+    Field field;  // monostate: the option takes no value
+    DefaultKind kind;
+    const char* help;
+};
+
+using S = VesselSettings;
+using K = DefaultKind;
+
+// The options in the order the help lists them. Defaults come from a default-constructed
+// VesselSettings.
+const OptionRow kOptions[] = {
+    {"help,h", {}, K::None, "produce help message"},
+    {"output", &S::output, K::None,
+     R"kvl(Save output as file name: CON, COM1, COM2, C:\AIS\log.txt, "c:\Program Files\data\log1.txt")kvl"},
+    {"output-baudrate", &S::outputBaudRate, K::Declared, "Output stream rate (valid for serial ONLY) : 9600,19200,38400,..."},
+    {"output-databits", &S::outputDataBits, K::Declared, "Output stream data bits (valid for serial ONLY) : 8"},
+    {"output-stopbits", &S::outputStopBits, K::Declared, "Output stream stop bits (valid for serial ONLY) : 1, 2"},
+    {"port-dest", &S::portDest, K::None, "Port of destination"},
+    {"port-origin", &S::portOrigin, K::None, "Port of origin"},
+    {"vessel-accuracy", &S::vesselAccuracy, K::Declared, "Position occuracy: 1(high), 0(low)"},
+    {"vessel-call", &S::vesselCall, K::None, "Vessel callsign"},
+    {"vessel-cog", &S::vesselCog, K::Declared, "Vessel Course Over Ground"},
+    {"vessel-dima", &S::vesselDimA, K::Declared, "Vessel dimension to Bow, meters"},
+    {"vessel-dimb", &S::vesselDimB, K::Declared, "Vessel dimension to Stern, meters"},
+    {"vessel-dimc", &S::vesselDimC, K::Declared, "Vessel dimension to Port, meters"},
+    {"vessel-dimd", &S::vesselDimD, K::Declared, "Vessel dimension to StarBoard, meters"},
+    {"vessel-imo", &S::vesselImo, K::Declared, "Vessel IMO Number"},
+    {"vessel-lat", &S::vesselLat, K::Declared, "Vessel initial latitude"},
+    {"vessel-lon", &S::vesselLon, K::Declared, "Vessel initial longitude"},
+    {"vessel-mmsi", &S::vesselMmsi, K::Declared, "Vessel MMSI"},
+    {"vessel-name", &S::vesselName, K::None, "Vessel Name"},
+    {"vessel-postdevice", &S::vesselPosDevice, K::Declared, "Vessel positioning device"},
+    {"vessel-rot", &S::vesselRot, K::Declared, "Vessel Rate Of Turn"},
+    {"vessel-sog", &S::vesselSog, K::Declared, "Vessel Speed Over Ground"},
+    {"vessel-type", &S::vesselType, K::Declared, "Vessel Type"},
+    {"vessel-status", &S::vesselStatus, K::Declared, "Navigation Status"},
+    {"ignore-timings", &S::ignoreTimings, K::Implicit, "Debug: Ignore AIS timings for message generation rate"},
+    {"ignore-crc", &S::ignoreCrc, K::Implicit, "Debug: disable generation of CRC of each NMEA message"},
+    {"nmea-domsg1", &S::nmeaDoMsg1, K::Implicit, "Debug: Generate AIS Message Type 1 (class A)"},
+    {"nmea-domsg5", &S::nmeaDoMsg5, K::Implicit, "Debug: Generate AIS Message Type 5 (class A)"},
+    {"nmea-domsg18", &S::nmeaDoMsg18, K::Implicit, "Debug: Generate AIS Message Type 18 (class B)"},
+    {"nmea-domsg19", &S::nmeaDoMsg19, K::Implicit, "Debug: Generate AIS Message Type 19 (class B)"},
+    {"nmea-domsg24", &S::nmeaDoMsg24, K::Implicit, "Debug: Generate AIS Message Type 24 A/B (class B)"},
+    {"check-update", &S::checkUpdate, K::Implicit, "Check for software updates"},
+};
+
+// The library's typed value with two holes closed, using the library's own exceptions
+// and wording: a flag given twice without a value is accepted by the library (its
+// implicit value skips the repetition check), and an unsigned target takes "-5" as
+// 4294967291.
+template <class T>
+class StrictValue final : public po::typed_value<T> {
+public:
+    explicit StrictValue(T* target) : po::typed_value<T>(target) {}
+
+    void xparse(boost::any& store, const std::vector<std::string>& tokens) const override
+    {
+        if (!store.empty()) throw po::multiple_occurrences();
+        if constexpr (std::is_unsigned_v<T> && !std::is_same_v<T, bool>) {
+            for (const std::string& token : tokens)
+                if (token.find('-') != std::string::npos) throw po::invalid_option_value(token);
+        }
+        po::typed_value<T>::xparse(store, tokens);
+    }
+};
+
+template <class T>
+po::typed_value<T>* MakeValue(T* target)
+{
+    return new StrictValue<T>(target);  // adopted by the options description, as po::value's are
+}
+
+void AddOptions(po::options_description& description, VesselSettings& target)
+{
+    static const VesselSettings kDefaults;
+    for (const OptionRow& row : kOptions) {
+        std::visit(
+            [&](auto member) {
+                if constexpr (std::is_same_v<decltype(member), std::monostate>) {
+                    description.add_options()(row.name, row.help);
+                } else {
+                    using T = std::remove_reference_t<decltype(target.*member)>;
+                    po::typed_value<T>* value = MakeValue<T>(&(target.*member));
+                    if (row.kind == DefaultKind::Declared) value->default_value(kDefaults.*member);
+                    if constexpr (std::is_same_v<T, bool>) {
+                        if (row.kind == DefaultKind::Implicit) value->implicit_value(true);
+                    }
+                    description.add_options()(row.name, value, row.help);
+                }
+            },
+            row.field);
+    }
+}
+
+void PrintHelp(std::ostream& out, const po::options_description& description)
+{
+    out << "KVL AIS Emulator" << std::endl;
+    out << "Copyright (c) KVL" << std::endl;
+    out << "http://" << SiteHost() << "/vesgen.html" << std::endl;
+    out << description << std::endl;
+}
+
+} // namespace
+
+bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostream& out)
+{
+    try {
+        // Values land in a copy, so a failed or help-only parse leaves the caller's record
+        // as it was.
+        VesselSettings parsed = settings;
+        po::options_description description("Allowed options", kLineLength, kMinDescriptionLength);
+        AddOptions(description, parsed);
+        po::variables_map map;
+        // No option is positional: a stray word is an error rather than silently dropped.
+        const po::positional_options_description noPositional;
+        po::store(po::command_line_parser(argc, argv).options(description).positional(noPositional).run(), map);
+        if (map.count("help") != 0) {
+            PrintHelp(out, description);
+            return false;
+        }
+        po::notify(map);
+        settings = parsed;
+        return true;
+    } catch (const std::exception& e) {
+        out << e.what() << std::flush;
+        return false;
+    }
+}
+
+bool ParseCommandLine(int argc, char** argv, VesselSettings& settings)
+{
+    return ParseCommandLine(argc, argv, settings, std::cout);
+}

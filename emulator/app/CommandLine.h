@@ -1,0 +1,11 @@
+#pragma once
+
+#include "emulator/app/VesselSettings.h"
+
+#include <iosfwd>
+
+// Parses vesgen's command line into `settings`. Returns true when the run may go on;
+// false after the help was printed or a command-line error was reported, both on `out`
+// (standard output), in which case `settings` is left untouched.
+bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostream& out);
+bool ParseCommandLine(int argc, char** argv, VesselSettings& settings);

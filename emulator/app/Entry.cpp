@@ -1,0 +1,98 @@
+#include "emulator/app/Entry.h"
+
+#include "emulator/app/CommandLine.h"
+#include "emulator/app/UpdateCheck.h"
+#include "emulator/encoding/AISMessageEncoder.h"
+#include "emulator/model/CVesselModelImpl.h"
+#include "platform/InstanceLock.h"
+#include "platform/Signals.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+constexpr std::chrono::milliseconds kPollInterval{100};
+
+bool AnyMessageEnabled(const VesselSettings& s)
+{
+    return s.nmeaDoMsg1 || s.nmeaDoMsg5 || s.nmeaDoMsg18 || s.nmeaDoMsg19 || s.nmeaDoMsg24;
+}
+
+} // namespace
+
+void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
+{
+    model.m_mmsi = s.vesselMmsi;
+    model.m_imoNumber = s.vesselImo;
+    model.m_shipName = s.vesselName;
+    model.m_callSign = s.vesselCall;
+    model.m_shipType = s.vesselType;
+    model.m_dimA = s.vesselDimA;
+    model.m_dimB = s.vesselDimB;
+    model.m_dimC = s.vesselDimC;
+    model.m_dimD = s.vesselDimD;
+    model.m_epfdType = s.vesselPosDevice;
+    model.m_navStatus = s.vesselStatus;
+    model.m_positionAccuracy = s.vesselAccuracy;
+    model.m_latitude = s.vesselLat;
+    model.m_longitude = s.vesselLon;
+    model.m_speedOverGround = s.vesselSog;
+    model.m_courseOverGround = s.vesselCog;
+    model.m_rateOfTurn = s.vesselRot;
+    model.m_destination = s.portDest;
+    model.m_portOfOrigin = s.portOrigin;
+    model.m_serialBaudRate = s.outputBaudRate;
+    model.m_serialDataBits = s.outputDataBits;
+    model.m_serialStopBits = s.outputStopBits;
+    model.m_ignoreTimings = s.ignoreTimings;
+    model.m_enableMsg1 = s.nmeaDoMsg1;
+    model.m_enableMsg5 = s.nmeaDoMsg5;
+    model.m_enableMsg18 = s.nmeaDoMsg18;
+    model.m_enableMsg19 = s.nmeaDoMsg19;
+    model.m_enableMsg24 = s.nmeaDoMsg24;
+    model.Encoder().m_bChecksumEnabled = !s.ignoreCrc;
+}
+
+int RunVesgen(int argc, char** argv)
+{
+    // A client that goes away must end a run through its channel, not kill the process.
+    platform::IgnoreBrokenPipeSignal();
+
+    platform::InstanceLock guard(kInstanceLockName);
+    switch (guard.Acquire()) {
+    case platform::InstanceLock::Result::Acquired:
+        break;
+    case platform::InstanceLock::Result::Failed:
+        std::cerr << "Error : Flags initialization error." << std::endl;
+        return 0;
+    case platform::InstanceLock::Result::AlreadyHeld:
+        std::cerr << "Warning : KVL AIS Emulator already started. Simulator support only one active instance.\n"
+                  << std::endl;
+        return 0;
+    }
+
+    VesselSettings settings;
+    if (!ParseCommandLine(argc, argv, settings)) return -1;
+
+    if (settings.checkUpdate) return CheckForUpdate();
+
+    if (!AnyMessageEnabled(settings)) {
+        std::cerr << "Error : Nothing to do!\nPlease specify required types of message for generating with "
+                     "--nmea-domsg<X> key, where X = 1,5,18,19,24"
+                  << std::endl;
+        return -1;
+    }
+
+    {
+        CVesselModelImpl model(settings.output);
+        ApplySettings(settings, model);
+        IModelControl& control = model;
+        control.Start();
+        while (model.HasWriter() && model.IsWriterAlive() && model.IsSimulationRunning())
+            std::this_thread::sleep_for(kPollInterval);
+        control.Stop();
+    }
+    return 0;
+}

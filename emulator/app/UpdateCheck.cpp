@@ -1,0 +1,63 @@
+#include "emulator/app/UpdateCheck.h"
+
+#include "platform/Event.h"
+#include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
+
+#include <cstdio>
+#include <regex>
+
+std::string FormatVersionText(const std::optional<ProgramVersion>& version)
+{
+    if (!version) return "000000000";
+    // Three unsigned numbers of at most 10 digits each, and the terminator.
+    char text[40];
+    std::snprintf(text, sizeof text, "%02u%02u%05u", version->major, version->minor, version->build);
+    return text;
+}
+
+std::string GetProgramVersionText()
+{
+    return FormatVersionText(CompiledVersion());
+}
+
+std::string BuildUpdateAddress(const std::string& host, const std::string& identifier, const std::string& versionText)
+{
+    return "http://" + host + "/update/vesgenu.py?uid=" + identifier + "&ver=" + versionText;
+}
+
+std::optional<std::string> FindUpdateResponse(const std::string& reply)
+{
+    static const std::regex kResponseLine("@resp:(.*?)\n", std::regex::ECMAScript);
+    std::smatch match;
+    if (!std::regex_search(reply, match, kResponseLine)) return std::nullopt;
+    return match[1].str();
+}
+
+int CheckForUpdate()
+{
+    return CheckForUpdate(UpdateCheckOptions{});
+}
+
+int CheckForUpdate(const UpdateCheckOptions& options)
+{
+    const std::string address = BuildUpdateAddress(options.host, options.identifier, options.versionText);
+    const platform::Event cancel;
+    const HttpGetResult fetched = HttpGet(address, cancel, options.http);
+    if (!fetched.success || fetched.response.empty()) return 0;
+
+    const std::optional<std::string> value = FindUpdateResponse(fetched.response);
+    if (!value) return 0;
+
+    platform::ConsoleMessageBox console;
+    platform::IMessageBox& box = options.messageBox ? *options.messageBox : console;
+    if (*value == "uptodate") {
+        box.Show(kUpdateCaption, kUpToDateText, platform::MessageBoxIcon::Information);
+    } else if (*value == "invalidparams") {
+        box.Show(kUpdateCaption, kUpdateServerErrorText, platform::MessageBoxIcon::Warning);
+    } else if (box.AskYesNo(kUpdateCaption, kNewVersionText, *value)) {
+        const bool opened = options.open ? options.open(*value) : platform::ShellOpen(*value);
+        if (!opened) box.Show(kUpdateCaption, kCannotOpenText + *value, platform::MessageBoxIcon::Warning);
+    }
+    return 0;
+}

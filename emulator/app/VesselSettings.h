@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The values of vesgen's command-line options, filled once by ParseCommandLine and read
+// by program entry. A default-constructed record holds each option's default: the
+// declared default of the options that have one (shown by the help), the initial value
+// of the others.
+struct VesselSettings {
+    std::string output = "CON";  // output specification: file, CON, COMn or TCP*port
+    int outputBaudRate = 38400;  // bits per second, serial only
+    int outputDataBits = 8;      // serial only
+    int outputStopBits = 1;      // serial only: 1 gives one stop bit, any other value two
+    std::string portDest = "PHILADELPHIA";
+    std::string portOrigin = "NEW-YORK";
+    bool vesselAccuracy = true;  // position accuracy: true high
+    std::string vesselCall = "KVLSIM";
+    float vesselCog = 0.0F;      // degrees
+    int vesselDimA = 12;         // metres to bow
+    int vesselDimB = 12;         // metres to stern
+    int vesselDimC = 6;          // metres to port
+    int vesselDimD = 6;          // metres to starboard
+    std::uint32_t vesselImo = 123456;
+    double vesselLat = 0.0;      // degrees, north positive
+    double vesselLon = 0.0;      // degrees, east positive
+    std::uint32_t vesselMmsi = 338272001;
+    std::string vesselName = "SHIP NAME";
+    int vesselPosDevice = 1;     // EPFD type
+    float vesselRot = 0.0F;      // degrees per minute
+    float vesselSog = 0.0F;      // knots
+    int vesselType = 99;         // ship and cargo type
+    int vesselStatus = 0;        // navigational status
+    bool ignoreTimings = false;
+    bool ignoreCrc = false;
+    bool nmeaDoMsg1 = false;
+    bool nmeaDoMsg5 = false;
+    bool nmeaDoMsg18 = false;
+    bool nmeaDoMsg19 = false;
+    bool nmeaDoMsg24 = false;
+    bool checkUpdate = false;
+};
