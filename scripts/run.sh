@@ -6,11 +6,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh >/dev/null
 bin=${BUILD_DIR:-build}/bin
-if [ -x "$bin/vesgen" ]; then
-  if (($#)); then exec "$bin/vesgen" "$@"; fi
-  exec "$bin/vesgen" --vessel-name "DEMO VESSEL" --vessel-call "DEMO1" --vessel-mmsi 338272001 \
-    --vessel-lat 46.48 --vessel-lon 30.75 --vessel-sog 12.5 --vessel-cog 135 --vessel-rot 2 \
-    --vessel-type 70 --port-dest "ISTANBUL" --nmea-domsg1 --nmea-domsg5 --nmea-domsg18 \
-    --nmea-domsg19 --nmea-domsg24 --ignore-timings --output CON
-fi
-exec "$bin/ais_compose_demo"
+if (($#)); then exec "$bin/vesgen" "$@"; fi
+# Every message type, once a second, until Ctrl+C.
+exec "$bin/vesgen" --vessel-name "DEMO VESSEL" --vessel-call "DEMO1" --vessel-mmsi 338272001 \
+  --vessel-imo 9074729 --vessel-lat 46.48 --vessel-lon 30.75 --vessel-sog 12.5 --vessel-cog 135 \
+  --vessel-rot 2 --vessel-type 70 --port-dest "ISTANBUL" --port-origin "ODESSA" \
+  --nmea-domsg1 --nmea-domsg5 --nmea-domsg18 --nmea-domsg19 --nmea-domsg24 --ignore-timings --output CON
