@@ -4,16 +4,31 @@
 #include "emulator/channels/ChannelReport.h"
 #include "emulator/channels/TCPServerChannelWriterImpl.h"
 
+#include <algorithm>
+#include <cctype>
 #include <regex>
+#include <string_view>
 
 namespace {
 
 // The group is lazy and matches nothing: the port text is taken from just after "TCP*".
 const std::regex kTcpPattern(R"(TCP\*(d*?))", std::regex::ECMAScript | std::regex::icase);
-const std::regex kSerialPattern(R"(COM\d*?)", std::regex::ECMAScript | std::regex::icase);
 
 constexpr std::string_view kSerialDevicePrefix = "/dev/ttyS";
-constexpr std::size_t kSerialNamePrefixLength = 3;  // "COM"
+constexpr std::string_view kSerialNamePrefix = "COM";
+constexpr std::size_t kSerialNamePrefixLength = kSerialNamePrefix.size();
+
+// The whole text is "COM" in any letter case followed by decimal digits only. Checked
+// by hand: the library's regex matcher recurses once per character and overflows the
+// stack on a name of tens of thousands of digits.
+bool IsSerialName(const std::string& output)
+{
+    if (output.size() < kSerialNamePrefixLength) return false;
+    for (std::size_t i = 0; i < kSerialNamePrefixLength; ++i)
+        if (std::toupper(static_cast<unsigned char>(output[i])) != kSerialNamePrefix[i]) return false;
+    return std::all_of(output.begin() + kSerialNamePrefixLength, output.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
 
 // One less than a non-negative decimal number written as text, of any length.
 std::string DecrementDecimal(const std::string& digits)
@@ -36,7 +51,7 @@ OutputClassification ClassifyOutput(const std::string& output)
     if (std::regex_search(output, tcp, kTcpPattern)) {
         result.kind = OutputKind::Tcp;
         result.portText = output.substr(static_cast<std::size_t>(tcp.position(0) + tcp.length(0)));
-    } else if (std::regex_match(output, kSerialPattern)) {
+    } else if (IsSerialName(output)) {
         result.kind = OutputKind::Serial;
     }
     return result;

@@ -44,6 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ClassifyRow{"SerialUpperCase", "COM2", OutputKind::Serial, ""},
                     ClassifyRow{"SerialManyDigits", "COM12", OutputKind::Serial, ""},
                     ClassifyRow{"SerialBare", "COM", OutputKind::Serial, ""},
+                    // Far longer than any port number: classified, not a crash.
+                    ClassifyRow{"SerialVeryManyDigits", "COM" + std::string(100000, '7'), OutputKind::Serial, ""},
+                    ClassifyRow{"VeryManyDigitsThenLetterIsAFile", "com" + std::string(100000, '7') + "x",
+                                OutputKind::File, ""},
                     ClassifyRow{"SerialWithColonIsAFile", "COM2:", OutputKind::File, ""},
                     ClassifyRow{"SerialWithLetterIsAFile", "COMX", OutputKind::File, ""},
                     ClassifyRow{"SerialInsideTextIsAFile", "xCOM2", OutputKind::File, ""},
