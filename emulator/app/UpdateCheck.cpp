@@ -5,7 +5,7 @@
 #include "platform/ShellOpen.h"
 
 #include <cstdio>
-#include <regex>
+#include <string_view>
 
 std::string FormatVersionText(const std::optional<ProgramVersion>& version)
 {
@@ -28,10 +28,18 @@ std::string BuildUpdateAddress(const std::string& host, const std::string& ident
 
 std::optional<std::string> FindUpdateResponse(const std::string& reply)
 {
-    static const std::regex kResponseLine("@resp:(.*?)\n", std::regex::ECMAScript);
-    std::smatch match;
-    if (!std::regex_search(reply, match, kResponseLine)) return std::nullopt;
-    return match[1].str();
+    // The first match of "@resp:(.*?)\n" in the ECMAScript grammar, where "." is any
+    // character but a line feed or a carriage return. Searched by hand: the library's
+    // regex matcher recurses once per character and overflows the stack on a line of
+    // some tens of kilobytes, well within the size of a reply.
+    static constexpr std::string_view kMarker = "@resp:";
+    for (std::size_t at = reply.find(kMarker); at != std::string::npos; at = reply.find(kMarker, at + 1)) {
+        const std::size_t begin = at + kMarker.size();
+        const std::size_t end = reply.find('\n', begin);
+        if (end == std::string::npos) return std::nullopt;  // no later marker has a line feed either
+        if (reply.find('\r', begin) >= end) return reply.substr(begin, end - begin);
+    }
+    return std::nullopt;
 }
 
 int CheckForUpdate()

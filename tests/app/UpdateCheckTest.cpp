@@ -130,6 +130,63 @@ INSTANTIATE_TEST_SUITE_P(
         CheckRow{"ServerSendsEndlessly", Behaviour::SendEndlessly, kHeader + "@resp:uptodate\n", true, true, {}, {}}),
     [](const testing::TestParamInfo<CheckRow>& info) { return info.param.name; });
 
+// An answer line as long as a reply may be is read like a short one.
+TEST(UpdateCheck, AnswerLineAsLongAsTheReplyAllows)
+{
+    const HttpGetOptions limits;
+    const std::string prefix = kHeader + "@resp:http://www.kvl-ais.example/";
+    const std::string address =
+        "http://www.kvl-ais.example/" + std::string(limits.maxReplyBytes - prefix.size() - 1, 'a');
+    const std::string reply = kHeader + "@resp:" + address + "\n";
+    ASSERT_EQ(reply.size(), limits.maxReplyBytes);
+    LocalHttpServer server(Behaviour::ReplyAndClose, reply);
+    FakeMessageBox box(false);
+    UpdateCheckOptions options;
+    options.host = "127.0.0.1";
+    options.http.port = server.Port();
+    options.messageBox = &box;
+    EXPECT_EQ(CheckForUpdate(options), 0);
+    EXPECT_EQ(box.shown, std::vector<ShownBox>{Question(address)});
+}
+
+// The answer is the first match of "@resp:(.*?)\n" in the ECMAScript grammar: the
+// standard library's own search of that pattern is the reference for short replies.
+TEST(UpdateResponse, FirstMatchOfTheAnswerPattern)
+{
+    const std::regex pattern("@resp:(.*?)\n", std::regex::ECMAScript);
+    const std::vector<std::string> replies = {
+        "",
+        "@resp:uptodate\n",
+        "@resp:uptodate",
+        "@resp:\n",
+        "@resp:uptodate\r\n",
+        "@resp:uptodate\r\n@resp:invalidparams\n",
+        "@resp:a\r@resp:b\n",
+        "@resp:a@resp:b\n",
+        "@resp:@resp:\n",
+        "x@resp:first\n@resp:second\n",
+        "@resp:with\rcarriage return\n@resp:",
+        "@RESP:uptodate\n",
+        "@resp:sp ace\ttab\n",
+        std::string("@resp:nul\0byte\n", 16),
+    };
+    for (const std::string& reply : replies) {
+        SCOPED_TRACE(testing::PrintToString(reply));
+        std::smatch match;
+        const std::optional<std::string> expected =
+            std::regex_search(reply, match, pattern) ? std::optional<std::string>(match[1].str()) : std::nullopt;
+        EXPECT_EQ(FindUpdateResponse(reply), expected);
+    }
+}
+
+TEST(UpdateResponse, LongLinesWithAndWithoutLineFeed)
+{
+    const std::string line(100000, 'a');
+    EXPECT_EQ(FindUpdateResponse("@resp:" + line + "\n"), line);
+    EXPECT_EQ(FindUpdateResponse("@resp:" + line), std::nullopt);
+    EXPECT_EQ(FindUpdateResponse("@resp:" + line + "\r\n@resp:uptodate\n"), "uptodate");
+}
+
 TEST(UpdateCheck, RefusedConnectionShowsNothing)
 {
     FakeMessageBox box(true);
