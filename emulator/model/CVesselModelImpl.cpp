@@ -102,7 +102,8 @@ bool CVesselModelImpl::IsSimulationRunning() const
 
 void CVesselModelImpl::Start()
 {
-    if (m_simulationThread.joinable()) Stop();  // one run at a time
+    // One run at a time; a writer left by a failed Start is released here too.
+    if (m_simulationThread.joinable() || m_pChannelWriter) Stop();
 
     m_stopEvent.Reset();
     const std::uint64_t now = m_tickSource();

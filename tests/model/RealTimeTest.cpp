@@ -1,3 +1,4 @@
+#include "emulator/channels/IChannelWriter.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "tests/support/GpsDecode.h"
 #include "tests/support/TempDir.h"
@@ -61,6 +62,35 @@ TEST(ModelRun, FailedOpenStartsNoThreadAndStopReleasesTheWriter)
     EXPECT_FALSE(model.IsWriterAlive());
     model.Stop();
     EXPECT_FALSE(model.HasWriter());
+}
+
+// A writer that only tells when it is destroyed.
+struct ReleaseWatchWriter final : IChannelWriter {
+    bool* released;
+    explicit ReleaseWatchWriter(bool* flag) : released(flag) {}
+    bool Open(const char*) override { return false; }
+    bool Write(const char*, std::uint32_t) override { return false; }
+    bool Close() override { return false; }
+    bool Flush() override { return false; }
+    void Release() override
+    {
+        *released = true;
+        delete this;
+    }
+    bool SetSerialState(DCB) override { return false; }
+    bool IsAlive() override { return false; }
+};
+
+TEST(ModelRun, StartAgainReleasesTheWriterOfAFailedStart)
+{
+    testsupport::TempDir dir;
+    CVesselModelImpl model(dir.File("missing/dir/out.txt"));
+    bool released = false;
+    model.m_pChannelWriter = new ReleaseWatchWriter(&released);  // as a failed Start leaves it
+    model.Start();
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(model.HasWriter());  // the new run's writer, whose open failed
+    EXPECT_FALSE(model.IsSimulationRunning());
 }
 
 TEST(ModelRun, StopDuringABlockedWriteReturnsWithinThreeSeconds)
