@@ -1,6 +1,7 @@
 #include "platform/ShellOpen.h"
 
 #include <cerrno>
+#include <csignal>
 #include <spawn.h>
 #include <string_view>
 #include <sys/wait.h>
@@ -21,6 +22,18 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     }
     return true;
 }
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { posix_spawnattr_init(&m_attributes); }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&m_attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    posix_spawnattr_t* Get() { return &m_attributes; }
+
+private:
+    posix_spawnattr_t m_attributes;
+};
 
 } // namespace
 
@@ -44,8 +57,18 @@ bool ShellOpen(const std::string& address)
     std::string program = "xdg-open";
     std::string argument = address;
     std::vector<char*> argv{program.data(), argument.data(), nullptr};
+    // An ignored SIGPIPE (the emulator ignores it for itself) would stay ignored across
+    // exec; the opener and the browser it starts get the default disposition back.
+    SpawnAttributes attributes;
+    sigset_t restored;
+    sigemptyset(&restored);
+    sigaddset(&restored, SIGPIPE);
+    if (posix_spawnattr_setsigdefault(attributes.Get(), &restored) != 0 ||
+        posix_spawnattr_setflags(attributes.Get(), POSIX_SPAWN_SETSIGDEF) != 0) {
+        return false;
+    }
     pid_t pid = -1;
-    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
+    if (posix_spawnp(&pid, program.c_str(), nullptr, attributes.Get(), argv.data(), environ) != 0) return false;
     // xdg-open hands the address to the browser and returns; waiting keeps no zombie
     // behind and tells whether a handler was found.
     int status = 0;

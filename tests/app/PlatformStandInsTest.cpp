@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
+#include "platform/Signals.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -167,13 +168,15 @@ TEST(ShellOpen, OnlyWebAddressesAreOpenable)
     }
 }
 
-// A stand-in xdg-open on PATH that records its arguments.
+// A stand-in xdg-open on PATH that records its arguments and its ignored signals.
 class FakeOpener {
 public:
     explicit FakeOpener(int exitCode)
     {
         const std::string script = m_dir.File("xdg-open");
-        std::ofstream(script) << "#!/bin/sh\nprintf '%s|' \"$@\" > '" << Record() << "'\nexit " << exitCode << "\n";
+        std::ofstream(script) << "#!/bin/sh\nprintf '%s|' \"$@\" > '" << Record() << "'\n"
+                              << "grep '^SigIgn:' /proc/$$/status > '" << IgnoredSignals() << "'\n"
+                              << "exit " << exitCode << "\n";
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         const char* path = std::getenv("PATH");
         m_oldPath = path ? path : "";
@@ -181,6 +184,7 @@ public:
     }
     ~FakeOpener() { setenv("PATH", m_oldPath.c_str(), 1); }
     std::string Record() const { return m_dir.File("args"); }
+    std::string IgnoredSignals() const { return m_dir.File("sigign"); }
     std::string Folder() const { return m_dir.Path().string(); }
 
 private:
@@ -195,6 +199,23 @@ TEST(ShellOpen, StartsTheOpenerWithTheAddressAsOneArgumentAndNoShell)
     EXPECT_TRUE(platform::ShellOpen(address));
     EXPECT_EQ(testsupport::ReadWholeFile(opener.Record()), address + "|");
     EXPECT_FALSE(std::filesystem::exists(opener.Folder() + "/pwned"));
+}
+
+TEST(ShellOpen, OpenerDoesNotInheritTheIgnoredBrokenPipeSignal)
+{
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGPIPE, nullptr, &before), 0);
+    platform::IgnoreBrokenPipeSignal();  // as vesgen runs
+    const FakeOpener opener(0);
+    EXPECT_TRUE(platform::ShellOpen("http://example.com/"));
+    sigaction(SIGPIPE, &before, nullptr);
+
+    // "SigIgn:\t<hexadecimal mask>", bit n-1 standing for signal n.
+    std::istringstream line(testsupport::ReadWholeFile(opener.IgnoredSignals()));
+    std::string label;
+    unsigned long long ignored = 0;
+    ASSERT_TRUE(line >> label >> std::hex >> ignored);
+    EXPECT_EQ(ignored & (1ULL << (SIGPIPE - 1)), 0U);
 }
 
 TEST(ShellOpen, FailingOpenerAndRefusedAddressesReportFalse)
