@@ -171,7 +171,7 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
         m_options.programDirectory = QCoreApplication::applicationDirPath().toStdWString();
     if (!m_options.messageBoxes) m_options.messageBoxes = std::make_shared<QtMessageBoxes>();
     if (!m_options.calendarTime) m_options.calendarTime = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
-    if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::ShellOpen(address); };
+    if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::StartShellOpen(address); };
     if (m_options.ships.empty()) m_options.ships = g_ships;
     if (m_options.ports.empty()) m_options.ports = g_ports;
     setWindowTitle(QStringLiteral("KVL AIS Emulator"));

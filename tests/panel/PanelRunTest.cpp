@@ -281,6 +281,63 @@ TEST_F(PanelRun, SiteButtonOpensTheProductPage)
     EXPECT_EQ(m_opened, std::vector<std::string>{"http://" KVL_SITE_HOST "/vesgen.html"});
 }
 
+// A stand-in xdg-open on PATH that stays until it is released, as a browser that xdg-open runs
+// in the foreground does.
+class BlockingOpener {
+public:
+    BlockingOpener()
+    {
+        const std::string dir = m_dir.Path().string();
+        std::ofstream(m_dir.File("xdg-open")) << "#!/bin/sh\n"
+                                              << "echo $$ > '" << dir << "/pid'\n"
+                                              << "printf '%s' \"$1\" > '" << dir << "/opened'\n"
+                                              << "i=0\n"
+                                              << "while [ ! -e '" << dir << "/release' ] && [ $i -lt 200 ]; do\n"
+                                              << "  sleep 0.05; i=$((i+1))\n"
+                                              << "done\n"
+                                              << "touch '" << dir << "/closed'\n";
+        std::filesystem::permissions(m_dir.File("xdg-open"), std::filesystem::perms::owner_all);
+        const char* path = std::getenv("PATH");
+        m_oldPath = path ? path : "";
+        ::setenv("PATH", (dir + ":" + m_oldPath).c_str(), 1);
+    }
+    ~BlockingOpener()
+    {
+        Release();
+        ::setenv("PATH", m_oldPath.c_str(), 1);
+    }
+    bool Exists(const char* name) const { return std::filesystem::exists(m_dir.Path() / name); }
+    std::string Read(const char* name) const { return testsupport::ReadWholeFile(m_dir.File(name)); }
+    void Release() const { std::ofstream(m_dir.File("release")) << "go\n"; }
+
+private:
+    testsupport::TempDir m_dir;
+    std::string m_oldPath;
+};
+
+TEST_F(PanelRun, SiteButtonDoesNotWaitForTheBrowser)
+{
+    const BlockingOpener opener;
+    CMainDlg::Options options;   // the desktop's own opener
+    options.programDirectory = m_fake.Path();
+    options.messageBoxes = m_boxes;
+    CMainDlg dialog(std::move(options));
+    QCoreApplication::postEvent(&dialog, std::make_unique<QEvent>(RegisteredEventType(PanelMessage::GoToSite)).release());
+    QCoreApplication::processEvents();
+
+    // The handler is back while the browser is still open.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Exists("opened"); }, 10000));
+    EXPECT_FALSE(opener.Exists("closed"));
+    EXPECT_EQ(opener.Read("opened"), "http://" KVL_SITE_HOST "/vesgen.html");
+
+    // Once the browser ends, it is collected: no zombie stays behind.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Exists("pid"); }, 10000));
+    const std::string pid = opener.Read("pid").substr(0, opener.Read("pid").find('\n'));
+    opener.Release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Exists("closed"); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists("/proc/" + pid); }, 10000)) << pid;
+}
+
 TEST_F(PanelRun, RandomShipFillsTheFormFromTheLists)
 {
     m_dialog->GenerateRandomShip();
