@@ -103,6 +103,28 @@ TEST(ChildProcess, SurvivesItsReaderGoing)
     EXPECT_TRUE(child.process->WaitForExit(5s));
 }
 
+TEST(ChildProcess, TakesNoOtherDescriptorOfTheStarter)
+{
+    // A pipe the starter holds, inheritable, as one handed down to the panel by whoever started it.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    platform::FileHandle otherRead(fds[0]);
+    platform::FileHandle otherWrite(fds[1]);
+
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"SILENT\" ");
+    ASSERT_NE(child.process, nullptr);
+    otherWrite.Close();
+    // With the starter's end closed, only a copy in the child could keep the pipe open.
+    char buffer[8];
+    bool endOfData = false;
+    EXPECT_EQ(platform::ReadWithTimeout(otherRead, buffer, sizeof buffer, 2s, endOfData), 0);
+    EXPECT_TRUE(endOfData);
+    EXPECT_FALSE(child.process->WaitForExit(0ms));
+    child.process->Terminate();
+    EXPECT_TRUE(child.process->WaitForExit(5s));
+}
+
 TEST(ChildProcess, ReadWithTimeoutReturnsWhenNothingComes)
 {
     platform::PipeEnds pipe;
