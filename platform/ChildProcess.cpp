@@ -248,9 +248,16 @@ bool ChildProcess::WaitForExit(std::chrono::milliseconds timeout)
 
 void ChildProcess::Terminate()
 {
-    std::lock_guard lock(m_mutex);
-    // Until it is reaped the process id cannot have been given to another process.
-    if (!ReapLocked()) ::kill(m_pid, SIGKILL);
+    {
+        std::lock_guard lock(m_mutex);
+        // Until it is reaped the process id cannot have been given to another process.
+        if (ReapLocked()) return;
+        ::kill(m_pid, SIGKILL);
+    }
+    // A killed program is gone within moments; collecting it here means that an owner who
+    // lets go of it right away leaves no zombie. One stuck in the kernel is not waited for long.
+    constexpr auto kEndWait = std::chrono::milliseconds(1000);
+    WaitForExit(kEndWait);
 }
 
 } // namespace platform

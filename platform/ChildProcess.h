@@ -86,7 +86,8 @@ public:
 
     // True once the program has ended; waits at most `timeout` for that.
     bool WaitForExit(std::chrono::milliseconds timeout);
-    // Ends the program at once (SIGKILL); nothing happens when it has ended already.
+    // Ends the program at once (SIGKILL) and collects it, waiting a moment at most for its end;
+    // nothing happens when it has ended already.
     void Terminate();
     int Pid() const { return m_pid; }
 

@@ -84,6 +84,18 @@ TEST(ChildProcess, TerminateEndsItAndItHasItsOwnProcessGroup)
     child.process->Terminate();   // after the end: nothing happens
 }
 
+TEST(ChildProcess, TerminatedProgramLeavesNoZombie)
+{
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"SILENT\" ");
+    ASSERT_NE(child.process, nullptr);
+    const std::string proc = "/proc/" + std::to_string(child.process->Pid());
+    child.process->Terminate();
+    // Let go of at once, as a start that fails half-way does.
+    child.process.reset();
+    EXPECT_FALSE(std::filesystem::exists(proc));
+}
+
 TEST(ChildProcess, SurvivesItsReaderGoing)
 {
     FakeEmulatorDir dir;
