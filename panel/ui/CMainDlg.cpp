@@ -578,7 +578,8 @@ void CMainDlg::OnRunButton()
         return;
     }
     if (!AskYesNo(L"Stop KVL AIS Emulator ?", L"Warning !", BoxIcon::None)) return;
-    m_hProcess->Terminate();
+    // The question's event loop may have handled an update check that released the run.
+    if (m_hProcess) m_hProcess->Terminate();
     if (m_hWatchdog) m_hWatchdog->Join();
     ReleaseRunHandles();
 }
@@ -587,7 +588,8 @@ void CMainDlg::OnCheckUpdate()
 {
     if (IsRunActive()) {
         if (!AskYesNo(L"Simulation should be terminated during update. Continue ?", L"Warning !", BoxIcon::Question)) return;
-        m_hProcess->Terminate();
+        // As for the Run button: the run asked about may be gone by now.
+        if (m_hProcess) m_hProcess->Terminate();
     }
     if (m_hWatchdog) m_hWatchdog->Join();
     ReleaseRunHandles();

@@ -267,6 +267,53 @@ TEST_F(PanelRun, CheckForUpdatesAsksWhileRunning)
     EXPECT_NE(m_dialog->EmulatorPid(), firstPid);
 }
 
+// While a question is up, its event loop may deliver what was posted before it, such as a click
+// on "Check for updates" just before the Run button. That one may end the run and fail to start
+// the update check (here the emulator has gone from its folder); the first question, answered
+// Yes afterwards, then finds no emulator to stop.
+struct NestedQuestionRow {
+    const char* name;
+    bool byRunButton;   // the first question comes from the Run button, else from "Check for updates"
+};
+
+void PrintTo(const NestedQuestionRow& row, std::ostream* out) { *out << row.name; }
+
+class NestedQuestion : public PanelRun, public testing::WithParamInterface<NestedQuestionRow> {};
+
+TEST_P(NestedQuestion, FailedRestartInsideLeavesNothingToStopAndNoCrash)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    m_boxes->answers = {true, true};
+    m_boxes->whileShown = [this](std::size_t index) {
+        if (index == 0) QCoreApplication::processEvents();   // the second question, inside the first
+        if (index == 1) std::filesystem::remove(m_fake.Path() / "vesgen");
+    };
+    Post(PanelMessage::CheckUpdate);   // delivered inside the first question
+    if (GetParam().byRunButton) {
+        PressRun();
+    } else {
+        // Handled at once, outside the delivery of posted events, whose loop need not deliver
+        // more of them inside (it does so on some platforms).
+        QEvent first(RegisteredEventType(PanelMessage::CheckUpdate));
+        QCoreApplication::sendEvent(m_dialog.get(), &first);
+    }
+    m_boxes->whileShown = nullptr;
+
+    ASSERT_GE(m_boxes->shown.size(), 3U);
+    EXPECT_TRUE(m_boxes->shown[0].yesNo);
+    EXPECT_EQ(m_boxes->shown[1].text, L"Simulation should be terminated during update. Continue ?");
+    EXPECT_EQ(m_boxes->shown[2].text, L"Error starting vesgen");
+    EXPECT_FALSE(m_dialog->IsRunActive());
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NestedQuestion,
+                         testing::Values(NestedQuestionRow{"RunButton", true}, NestedQuestionRow{"CheckForUpdates", false}),
+                         [](const testing::TestParamInfo<NestedQuestionRow>& info) { return std::string(info.param.name); });
+
 TEST_F(PanelRun, CheckForUpdatesWhileIdleStartsAtOnce)
 {
     Post(PanelMessage::CheckUpdate);
