@@ -465,7 +465,9 @@ void CMainDlg::closeEvent(QCloseEvent* event)
         if (m_hWatchdog->WaitForEnd(kCloseWait)) m_hWatchdog->Join();
     }
     if (m_hProcess && !m_hProcess->WaitForExit(std::chrono::milliseconds(0))) {
-        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None)) m_hProcess->Terminate();
+        // As for the Run button: the question's event loop may have released the run.
+        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None) && m_hProcess)
+            m_hProcess->Terminate();
     }
     ReleaseRunHandles();
     m_eventPoster->Detach();

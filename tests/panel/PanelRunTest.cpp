@@ -271,9 +271,11 @@ TEST_F(PanelRun, CheckForUpdatesAsksWhileRunning)
 // on "Check for updates" just before the Run button. That one may end the run and fail to start
 // the update check (here the emulator has gone from its folder); the first question, answered
 // Yes afterwards, then finds no emulator to stop.
+enum class FirstQuestion { RunButton, CheckForUpdates, Close };
+
 struct NestedQuestionRow {
     const char* name;
-    bool byRunButton;   // the first question comes from the Run button, else from "Check for updates"
+    FirstQuestion first;
 };
 
 void PrintTo(const NestedQuestionRow& row, std::ostream* out) { *out << row.name; }
@@ -291,13 +293,16 @@ TEST_P(NestedQuestion, FailedRestartInsideLeavesNothingToStopAndNoCrash)
         if (index == 1) std::filesystem::remove(m_fake.Path() / "vesgen");
     };
     Post(PanelMessage::CheckUpdate);   // delivered inside the first question
-    if (GetParam().byRunButton) {
-        PressRun();
-    } else {
+    switch (GetParam().first) {
+    case FirstQuestion::RunButton: PressRun(); break;
+    case FirstQuestion::CheckForUpdates: {
         // Handled at once, outside the delivery of posted events, whose loop need not deliver
         // more of them inside (it does so on some platforms).
         QEvent first(RegisteredEventType(PanelMessage::CheckUpdate));
         QCoreApplication::sendEvent(m_dialog.get(), &first);
+        break;
+    }
+    case FirstQuestion::Close: m_dialog->close(); break;
     }
     m_boxes->whileShown = nullptr;
 
@@ -306,12 +311,18 @@ TEST_P(NestedQuestion, FailedRestartInsideLeavesNothingToStopAndNoCrash)
     EXPECT_EQ(m_boxes->shown[1].text, L"Simulation should be terminated during update. Continue ?");
     EXPECT_EQ(m_boxes->shown[2].text, L"Error starting vesgen");
     EXPECT_FALSE(m_dialog->IsRunActive());
+    if (GetParam().first == FirstQuestion::Close) {
+        EXPECT_FALSE(m_dialog->isVisible());
+        return;
+    }
     ASSERT_TRUE(WaitForLog("Emulator stopped!"));
     EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, NestedQuestion,
-                         testing::Values(NestedQuestionRow{"RunButton", true}, NestedQuestionRow{"CheckForUpdates", false}),
+                         testing::Values(NestedQuestionRow{"RunButton", FirstQuestion::RunButton},
+                                         NestedQuestionRow{"CheckForUpdates", FirstQuestion::CheckForUpdates},
+                                         NestedQuestionRow{"Close", FirstQuestion::Close}),
                          [](const testing::TestParamInfo<NestedQuestionRow>& info) { return std::string(info.param.name); });
 
 TEST_F(PanelRun, CheckForUpdatesWhileIdleStartsAtOnce)
