@@ -195,6 +195,9 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(std::wstring_view commandLine,
     if (rc == 0) rc = posix_spawn_file_actions_adddup2(&setup.m_actions, out, STDOUT_FILENO);
     if (rc == 0) rc = posix_spawn_file_actions_adddup2(&setup.m_actions, out, STDERR_FILENO);
     if (rc == 0 && out > STDERR_FILENO) rc = posix_spawn_file_actions_addclose(&setup.m_actions, out);
+    // Nothing else goes along: a descriptor this program was handed by its own starter would
+    // otherwise stay open for as long as the child runs.
+    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&setup.m_actions, STDERR_FILENO + 1);
     if (rc == 0) rc = posix_spawn_file_actions_addchdir_np(&setup.m_actions, workDir.c_str());
 
     sigset_t noSignals;
@@ -245,9 +248,16 @@ bool ChildProcess::WaitForExit(std::chrono::milliseconds timeout)
 
 void ChildProcess::Terminate()
 {
-    std::lock_guard lock(m_mutex);
-    // Until it is reaped the process id cannot have been given to another process.
-    if (!ReapLocked()) ::kill(m_pid, SIGKILL);
+    {
+        std::lock_guard lock(m_mutex);
+        // Until it is reaped the process id cannot have been given to another process.
+        if (ReapLocked()) return;
+        ::kill(m_pid, SIGKILL);
+    }
+    // A killed program is gone within moments; collecting it here means that an owner who
+    // lets go of it right away leaves no zombie. One stuck in the kernel is not waited for long.
+    constexpr auto kEndWait = std::chrono::milliseconds(1000);
+    WaitForExit(kEndWait);
 }
 
 } // namespace platform

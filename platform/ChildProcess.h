@@ -79,14 +79,15 @@ public:
 
     // Starts the program named by the first word of `commandLine` (words as SplitCommandLine
     // cuts them) with its standard output and standard error on `output`, standard input
-    // from /dev/null and `workDir` as its current directory. Returns null and sets `error`
+    // from /dev/null, no other descriptor, and `workDir` as its current directory. Returns null and sets `error`
     // (an errno) when the program cannot be started.
     static std::unique_ptr<ChildProcess> Start(std::wstring_view commandLine, const FileHandle& output,
                                                const std::filesystem::path& workDir, int& error);
 
     // True once the program has ended; waits at most `timeout` for that.
     bool WaitForExit(std::chrono::milliseconds timeout);
-    // Ends the program at once (SIGKILL); nothing happens when it has ended already.
+    // Ends the program at once (SIGKILL) and collects it, waiting a moment at most for its end;
+    // nothing happens when it has ended already.
     void Terminate();
     int Pid() const { return m_pid; }
 

@@ -171,7 +171,7 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
         m_options.programDirectory = QCoreApplication::applicationDirPath().toStdWString();
     if (!m_options.messageBoxes) m_options.messageBoxes = std::make_shared<QtMessageBoxes>();
     if (!m_options.calendarTime) m_options.calendarTime = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
-    if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::ShellOpen(address); };
+    if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::StartShellOpen(address); };
     if (m_options.ships.empty()) m_options.ships = g_ships;
     if (m_options.ports.empty()) m_options.ports = g_ports;
     setWindowTitle(QStringLiteral("KVL AIS Emulator"));
@@ -465,7 +465,9 @@ void CMainDlg::closeEvent(QCloseEvent* event)
         if (m_hWatchdog->WaitForEnd(kCloseWait)) m_hWatchdog->Join();
     }
     if (m_hProcess && !m_hProcess->WaitForExit(std::chrono::milliseconds(0))) {
-        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None)) m_hProcess->Terminate();
+        // As for the Run button: the question's event loop may have released the run.
+        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None) && m_hProcess)
+            m_hProcess->Terminate();
     }
     ReleaseRunHandles();
     m_eventPoster->Detach();
@@ -578,7 +580,8 @@ void CMainDlg::OnRunButton()
         return;
     }
     if (!AskYesNo(L"Stop KVL AIS Emulator ?", L"Warning !", BoxIcon::None)) return;
-    m_hProcess->Terminate();
+    // The question's event loop may have handled an update check that released the run.
+    if (m_hProcess) m_hProcess->Terminate();
     if (m_hWatchdog) m_hWatchdog->Join();
     ReleaseRunHandles();
 }
@@ -587,7 +590,8 @@ void CMainDlg::OnCheckUpdate()
 {
     if (IsRunActive()) {
         if (!AskYesNo(L"Simulation should be terminated during update. Continue ?", L"Warning !", BoxIcon::Question)) return;
-        m_hProcess->Terminate();
+        // As for the Run button: the run asked about may be gone by now.
+        if (m_hProcess) m_hProcess->Terminate();
     }
     if (m_hWatchdog) m_hWatchdog->Join();
     ReleaseRunHandles();

@@ -84,6 +84,18 @@ TEST(ChildProcess, TerminateEndsItAndItHasItsOwnProcessGroup)
     child.process->Terminate();   // after the end: nothing happens
 }
 
+TEST(ChildProcess, TerminatedProgramLeavesNoZombie)
+{
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"SILENT\" ");
+    ASSERT_NE(child.process, nullptr);
+    const std::string proc = "/proc/" + std::to_string(child.process->Pid());
+    child.process->Terminate();
+    // Let go of at once, as a start that fails half-way does.
+    child.process.reset();
+    EXPECT_FALSE(std::filesystem::exists(proc));
+}
+
 TEST(ChildProcess, SurvivesItsReaderGoing)
 {
     FakeEmulatorDir dir;
@@ -99,6 +111,28 @@ TEST(ChildProcess, SurvivesItsReaderGoing)
         std::this_thread::sleep_for(20ms);
     EXPECT_TRUE(std::filesystem::exists(dir.Path() / "fake.epipe"));
     EXPECT_FALSE(child.process->WaitForExit(200ms));
+    child.process->Terminate();
+    EXPECT_TRUE(child.process->WaitForExit(5s));
+}
+
+TEST(ChildProcess, TakesNoOtherDescriptorOfTheStarter)
+{
+    // A pipe the starter holds, inheritable, as one handed down to the panel by whoever started it.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    platform::FileHandle otherRead(fds[0]);
+    platform::FileHandle otherWrite(fds[1]);
+
+    FakeEmulatorDir dir;
+    StartedChild child = Start(dir.Path(), L"--vessel-name \"SILENT\" ");
+    ASSERT_NE(child.process, nullptr);
+    otherWrite.Close();
+    // With the starter's end closed, only a copy in the child could keep the pipe open.
+    char buffer[8];
+    bool endOfData = false;
+    EXPECT_EQ(platform::ReadWithTimeout(otherRead, buffer, sizeof buffer, 2s, endOfData), 0);
+    EXPECT_TRUE(endOfData);
+    EXPECT_FALSE(child.process->WaitForExit(0ms));
     child.process->Terminate();
     EXPECT_TRUE(child.process->WaitForExit(5s));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "panel/ui/MessageBoxes.h"
@@ -12,6 +13,7 @@ public:
     bool Show(QWidget*, const BoxRequest& request) override
     {
         shown.push_back(request);
+        if (whileShown) whileShown(shown.size() - 1);
         if (!request.yesNo) return true;
         if (answers.empty()) return false;
         const bool answer = answers.front();
@@ -21,4 +23,6 @@ public:
 
     std::vector<BoxRequest> shown;
     std::deque<bool> answers;
+    // Runs while box number `index` is up, before it is answered, as the box's own event loop would.
+    std::function<void(std::size_t index)> whileShown;
 };

@@ -267,6 +267,64 @@ TEST_F(PanelRun, CheckForUpdatesAsksWhileRunning)
     EXPECT_NE(m_dialog->EmulatorPid(), firstPid);
 }
 
+// While a question is up, its event loop may deliver what was posted before it, such as a click
+// on "Check for updates" just before the Run button. That one may end the run and fail to start
+// the update check (here the emulator has gone from its folder); the first question, answered
+// Yes afterwards, then finds no emulator to stop.
+enum class FirstQuestion { RunButton, CheckForUpdates, Close };
+
+struct NestedQuestionRow {
+    const char* name;
+    FirstQuestion first;
+};
+
+void PrintTo(const NestedQuestionRow& row, std::ostream* out) { *out << row.name; }
+
+class NestedQuestion : public PanelRun, public testing::WithParamInterface<NestedQuestionRow> {};
+
+TEST_P(NestedQuestion, FailedRestartInsideLeavesNothingToStopAndNoCrash)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    m_boxes->answers = {true, true};
+    m_boxes->whileShown = [this](std::size_t index) {
+        if (index == 0) QCoreApplication::processEvents();   // the second question, inside the first
+        if (index == 1) std::filesystem::remove(m_fake.Path() / "vesgen");
+    };
+    Post(PanelMessage::CheckUpdate);   // delivered inside the first question
+    switch (GetParam().first) {
+    case FirstQuestion::RunButton: PressRun(); break;
+    case FirstQuestion::CheckForUpdates: {
+        // Handled at once, outside the delivery of posted events, whose loop need not deliver
+        // more of them inside (it does so on some platforms).
+        QEvent first(RegisteredEventType(PanelMessage::CheckUpdate));
+        QCoreApplication::sendEvent(m_dialog.get(), &first);
+        break;
+    }
+    case FirstQuestion::Close: m_dialog->close(); break;
+    }
+    m_boxes->whileShown = nullptr;
+
+    ASSERT_GE(m_boxes->shown.size(), 3U);
+    EXPECT_TRUE(m_boxes->shown[0].yesNo);
+    EXPECT_EQ(m_boxes->shown[1].text, L"Simulation should be terminated during update. Continue ?");
+    EXPECT_EQ(m_boxes->shown[2].text, L"Error starting vesgen");
+    EXPECT_FALSE(m_dialog->IsRunActive());
+    if (GetParam().first == FirstQuestion::Close) {
+        EXPECT_FALSE(m_dialog->isVisible());
+        return;
+    }
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NestedQuestion,
+                         testing::Values(NestedQuestionRow{"RunButton", FirstQuestion::RunButton},
+                                         NestedQuestionRow{"CheckForUpdates", FirstQuestion::CheckForUpdates},
+                                         NestedQuestionRow{"Close", FirstQuestion::Close}),
+                         [](const testing::TestParamInfo<NestedQuestionRow>& info) { return std::string(info.param.name); });
+
 TEST_F(PanelRun, CheckForUpdatesWhileIdleStartsAtOnce)
 {
     Post(PanelMessage::CheckUpdate);
@@ -279,6 +337,63 @@ TEST_F(PanelRun, SiteButtonOpensTheProductPage)
     Post(PanelMessage::GoToSite);
     QCoreApplication::processEvents();
     EXPECT_EQ(m_opened, std::vector<std::string>{"http://" KVL_SITE_HOST "/vesgen.html"});
+}
+
+// A stand-in xdg-open on PATH that stays until it is released, as a browser that xdg-open runs
+// in the foreground does.
+class BlockingOpener {
+public:
+    BlockingOpener()
+    {
+        const std::string dir = m_dir.Path().string();
+        std::ofstream(m_dir.File("xdg-open")) << "#!/bin/sh\n"
+                                              << "echo $$ > '" << dir << "/pid'\n"
+                                              << "printf '%s' \"$1\" > '" << dir << "/opened'\n"
+                                              << "i=0\n"
+                                              << "while [ ! -e '" << dir << "/release' ] && [ $i -lt 200 ]; do\n"
+                                              << "  sleep 0.05; i=$((i+1))\n"
+                                              << "done\n"
+                                              << "touch '" << dir << "/closed'\n";
+        std::filesystem::permissions(m_dir.File("xdg-open"), std::filesystem::perms::owner_all);
+        const char* path = std::getenv("PATH");
+        m_oldPath = path ? path : "";
+        ::setenv("PATH", (dir + ":" + m_oldPath).c_str(), 1);
+    }
+    ~BlockingOpener()
+    {
+        Release();
+        ::setenv("PATH", m_oldPath.c_str(), 1);
+    }
+    bool Exists(const char* name) const { return std::filesystem::exists(m_dir.Path() / name); }
+    std::string Read(const char* name) const { return testsupport::ReadWholeFile(m_dir.File(name)); }
+    void Release() const { std::ofstream(m_dir.File("release")) << "go\n"; }
+
+private:
+    testsupport::TempDir m_dir;
+    std::string m_oldPath;
+};
+
+TEST_F(PanelRun, SiteButtonDoesNotWaitForTheBrowser)
+{
+    const BlockingOpener opener;
+    CMainDlg::Options options;   // the desktop's own opener
+    options.programDirectory = m_fake.Path();
+    options.messageBoxes = m_boxes;
+    CMainDlg dialog(std::move(options));
+    QCoreApplication::postEvent(&dialog, std::make_unique<QEvent>(RegisteredEventType(PanelMessage::GoToSite)).release());
+    QCoreApplication::processEvents();
+
+    // The handler is back while the browser is still open.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Exists("opened"); }, 10000));
+    EXPECT_FALSE(opener.Exists("closed"));
+    EXPECT_EQ(opener.Read("opened"), "http://" KVL_SITE_HOST "/vesgen.html");
+
+    // Once the browser ends, it is collected: no zombie stays behind.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Exists("pid"); }, 10000));
+    const std::string pid = opener.Read("pid").substr(0, opener.Read("pid").find('\n'));
+    opener.Release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.Exists("closed"); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists("/proc/" + pid); }, 10000)) << pid;
 }
 
 TEST_F(PanelRun, RandomShipFillsTheFormFromTheLists)
