@@ -8,7 +8,7 @@ class CVesselModelImpl;
 inline constexpr const char* kInstanceLockName = "6c1f0a52-93be-4d7e-a1c4-2b8e5f7d9013";
 
 // Copies the parsed settings into a freshly constructed model, before Start. The output
-// specification goes to the constructor; ignore-crc goes to the encoder.
+// text goes to the constructor; ignore-crc goes to the encoder.
 void ApplySettings(const VesselSettings& settings, CVesselModelImpl& model);
 
 // vesgen's program entry: guard, parse, dispatch, run the model until its channel or
