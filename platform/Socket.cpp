@@ -94,6 +94,15 @@ Socket Accept(const Socket& listener)
     return Socket(::accept4(listener.NativeHandle(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
 }
 
+bool PeerHasClosed(const Socket& socket)
+{
+    pollfd p{socket.NativeHandle(), POLLIN | POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) return true;
+    char byte = 0;
+    return ::recv(socket.NativeHandle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 long SendNoWait(const Socket& socket, const char* data, std::size_t count, int& error)
 {
     const ssize_t sent = ::send(socket.NativeHandle(), data, count, MSG_DONTWAIT | MSG_NOSIGNAL);

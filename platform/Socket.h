@@ -49,6 +49,10 @@ Readiness WaitReadable(const Socket& socket, std::chrono::milliseconds timeout);
 // Accepts a pending connection as a non-blocking socket; an invalid Socket on failure.
 Socket Accept(const Socket& listener);
 
+// True when the peer of a connected socket has closed its end or the connection has
+// failed; data the peer sent and nobody read does not count as closed.
+bool PeerHasClosed(const Socket& socket);
+
 // Sends without waiting for room and without the broken-pipe signal. Returns the bytes
 // sent, or -1 with `error` set.
 long SendNoWait(const Socket& socket, const char* data, std::size_t count, int& error);

@@ -119,6 +119,12 @@ void TCPServerChannelWriterImpl::ServeClients()
         const platform::Readiness pending = platform::WaitReadable(m_listenSocket, kConnectionWait);
         if (pending == platform::Readiness::Failed) continue;
         if (pending == platform::Readiness::Ready) {
+            // A client that has already hung up would otherwise be found out only by a
+            // later send, and a plotter reconnecting meanwhile would be refused.
+            if (client.IsValid() && platform::PeerHasClosed(client)) {
+                client.Close();
+                ReportChannelLine("Information : [TCP] client disconnected.");
+            }
             if (!client.IsValid()) {
                 client = platform::Accept(m_listenSocket);
                 if (client.IsValid()) ReportChannelLine("Information : [TCP] client connected.");

@@ -148,6 +148,28 @@ TEST_P(VanishedClientTest, IsDroppedAndTheNextOneServed)
     EXPECT_EQ(received.find("A,1"), std::string::npos);
 }
 
+// A plotter restarting closes its connection and connects again while nothing is being
+// sent: the new connection takes the place of the one that has gone.
+TEST_P(VanishedClientTest, ReconnectingWhileIdleIsServed)
+{
+    FdCapture err(2);
+    auto writer = NewTcpWriter();
+    ASSERT_TRUE(OpenOnPort(*writer, std::to_string(m_port)));
+    {
+        LoopbackClient first(m_port);
+        ASSERT_TRUE(first.Connected());
+        ASSERT_TRUE(err.WaitFor(kConnected));
+        if (GetParam().reset) first.Abort(); else first.Close();
+    }
+    LoopbackClient next(m_port);
+    ASSERT_TRUE(next.Connected());
+    ASSERT_TRUE(err.WaitFor(kConnected, 2));
+    EXPECT_EQ(channeltest::CountOf(err.Text(), kRefused), 0);
+    EXPECT_EQ(channeltest::CountOf(err.Text(), kDisconnected), 1);
+    ASSERT_TRUE(WriteText(*writer, "B,1\r\n"));
+    EXPECT_EQ(next.ReadUntil("B,1\r\n"), "B,1\r\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Ways, VanishedClientTest,
                          testing::Values(VanishRow{"OrderlyClose", false}, VanishRow{"Reset", true}),
                          [](const testing::TestParamInfo<VanishRow>& info) { return info.param.name; });
