@@ -109,7 +109,18 @@ void PrintTo(const VanishRow& row, std::ostream* out)
     *out << row.name;
 }
 
-class VanishedClientTest : public TcpServerWriterTest, public testing::WithParamInterface<VanishRow> {};
+class VanishedClientTest : public TcpServerWriterTest, public testing::WithParamInterface<VanishRow> {
+protected:
+    // Ends the client's connection the way the row says.
+    void Vanish(LoopbackClient& client)
+    {
+        if (GetParam().reset) {
+            client.Abort();
+        } else {
+            client.Close();
+        }
+    }
+};
 
 // After an orderly close the server's sends meet a broken pipe; without care that
 // signal would end the process here.
@@ -124,11 +135,7 @@ TEST_P(VanishedClientTest, IsDroppedAndTheNextOneServed)
         ASSERT_TRUE(err.WaitFor(kConnected));
         ASSERT_TRUE(WriteText(*writer, "A,1\r\n"));
         ASSERT_EQ(first.ReadUntil("A,1\r\n"), "A,1\r\n");
-        if (GetParam().reset) {
-            first.Abort();
-        } else {
-            first.Close();
-        }
+        Vanish(first);
     }
     // The server notices the loss on a later send.
     ASSERT_TRUE(channeltest::WaitUntil(
@@ -159,7 +166,7 @@ TEST_P(VanishedClientTest, ReconnectingWhileIdleIsServed)
         LoopbackClient first(m_port);
         ASSERT_TRUE(first.Connected());
         ASSERT_TRUE(err.WaitFor(kConnected));
-        if (GetParam().reset) first.Abort(); else first.Close();
+        Vanish(first);
     }
     LoopbackClient next(m_port);
     ASSERT_TRUE(next.Connected());
