@@ -57,12 +57,31 @@ constexpr MessageSwitch kMessageSwitches[] = {
     {&FormValues::msg24, L"--nmea-domsg24 "},
 };
 
+// A free text in double quotes, escaped so that the Windows command-line rules give back
+// exactly the text: a quote inside gets a backslash, and the backslashes before a quote or
+// before the closing quote are doubled. Texts without quotes and backslashes stay as they are.
+void AppendQuotedValue(std::wstring& out, std::wstring_view value)
+{
+    out += L'"';
+    std::size_t backslashes = 0;
+    for (const wchar_t c : value) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"') out.append(backslashes + 1, L'\\');
+        out.append(backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, L'\\');
+    out += L"\" ";
+}
+
 void AppendQuoted(std::wstring& out, std::wstring_view option, std::wstring_view value)
 {
     out += option;
-    out += L'"';
-    out += value;
-    out += L"\" ";
+    AppendQuotedValue(out, value);
 }
 
 } // namespace
@@ -118,9 +137,7 @@ std::wstring BuildOutputArguments(const FormValues& form)
 {
     std::wstring out = L"--output ";
     if (form.outputFile) {
-        out += L'"';
-        out += form.fileName;
-        out += L"\" ";
+        AppendQuotedValue(out, form.fileName);
     } else if (form.outputTcp) {
         out += L"TCP*" + form.tcpPort + L' ';
     } else {

@@ -16,7 +16,7 @@ inline constexpr std::wstring_view kEmulatorFileName = L"vesgen";
 inline constexpr int kMaxFieldChars = 1023;
 
 // The emulator's argument string for the form: every token followed by one blank, free texts
-// in double quotes (nothing escaped inside them). Throws CParamsExcepion at the first field
+// in double quotes, escaped so that the Windows command-line rules give them back as typed. Throws CParamsExcepion at the first field
 // that fails its check, in composition order.
 std::wstring BuildCommandLine(const FormValues& form);
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTest>
 #include <csignal>
 #include <fstream>
@@ -116,17 +117,20 @@ TEST_F(PanelRun, UnterminatedLastLineComesBeforeStopped)
     EXPECT_EQ(RawLogLine(2), "last piece");
 }
 
-TEST_F(PanelRun, QuoteTypedIntoNameReachesTheEmulatorAsWindowsSplitsIt)
+TEST_F(PanelRun, QuotesAndBackslashesReachTheEmulatorAsTyped)
 {
-    SetText(kIdName, "ARGS \"Q\"");
+    SetText(kIdName, "ARGS \"Q\"\\");
     SetText(kIdCallSign, "C1");
+    m_dialog->Item<QRadioButton>(kIdOutputFile)->click();
+    SetText(kIdFileName, "log.txt\" --ignore-crc=\"1");
     PressRun();
     ASSERT_TRUE(WaitForLog("Emulator stopped!"));
     const QStringList log = Log();
     const qsizetype name = log.indexOf("arg:--vessel-name");
     ASSERT_GE(name, 0) << log.join('|').toStdString();
-    EXPECT_EQ(log.mid(name, 4), (QStringList{"arg:--vessel-name", "arg:ARGS Q", "arg:--vessel-call", "arg:C1"}));
-    EXPECT_TRUE(log.contains("arg:TCP*1234"));
+    EXPECT_EQ(log.mid(name, 4), (QStringList{"arg:--vessel-name", "arg:ARGS \"Q\"\\", "arg:--vessel-call", "arg:C1"}));
+    EXPECT_FALSE(log.contains("arg:--ignore-crc"));
+    EXPECT_EQ(log.mid(log.indexOf("arg:--output"), 2), (QStringList{"arg:--output", "arg:log.txt\" --ignore-crc=\"1"}));
     EXPECT_TRUE(log.contains(QString::fromStdString("cwd:" + std::filesystem::canonical(m_fake.Path()).string())));
 }
 
