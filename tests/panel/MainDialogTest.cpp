@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "panel/ui/CCommandLinePreview.h"
 #include "panel/ui/CMainDlg.h"
 #include "panel/ui/ControlIds.h"
 #include "panel/ui/PanelEvents.h"
@@ -32,7 +33,7 @@ protected:
     }
 
     QString Text(int id) const { return m_dialog->Item<QLineEdit>(id)->text(); }
-    QString Preview() const { return m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(); }
+    QString Preview() const { return m_dialog->Preview().CommandLine(); }
     bool Enabled(int id) const { return m_dialog->GetDlgItem(id)->isEnabled(); }
 
     void Type(int id, const QString& text)
@@ -161,27 +162,32 @@ INSTANTIATE_TEST_SUITE_P(
                               "--output COM1 --output-baudrate 38400 --output-databits 8 --output-stopbits 1 "}),
     [](const testing::TestParamInfo<OutputRow>& info) { return std::string(info.param.name); });
 
+// Locked, every field that goes into the command line is disabled; unlocked, only the selected
+// output's fields among the output controls are enabled again.
 TEST_F(MainDialog, FormLockAndUnlock)
 {
-    const int locked[] = {kIdName, kIdCallSign, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD, kIdPortDest,
-                          kIdPortOrigin, kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdCourse,
-                          kIdRateOfTurn, kIdOutputFile, kIdFileName, kIdBrowse, kIdOutputTcp, kIdTcpPort,
-                          kIdOutputCom, kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings};
-    m_dialog->EnableForm(false);
-    for (const int id : locked) EXPECT_FALSE(Enabled(id)) << id;
-    for (const int id : {kIdRun, kIdCommandLine, kIdLog}) EXPECT_TRUE(Enabled(id)) << id;
+    const int form[] = {kIdName, kIdCallSign, kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD, kIdPortDest,
+                        kIdPortOrigin, kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdLatitude,
+                        kIdLongitude, kIdSpeed, kIdCourse, kIdRateOfTurn, kIdOutputFile, kIdOutputTcp, kIdOutputCom,
+                        kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings};
+    const std::pair<int, std::vector<int>> outputs[] = {
+        {kIdOutputFile, {kIdFileName, kIdBrowse}},
+        {kIdOutputTcp, {kIdTcpPort}},
+        {kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}},
+    };
+    for (const auto& [radio, own] : outputs) {
+        QTest::mouseClick(m_dialog->Item<QRadioButton>(radio), Qt::LeftButton);
+        m_dialog->EnableForm(false);
+        for (const int id : form) EXPECT_FALSE(Enabled(id)) << id;
+        for (const auto& [other, fields] : outputs)
+            for (const int id : fields) EXPECT_FALSE(Enabled(id)) << id;
+        for (const int id : {kIdRun, kIdCommandLine, kIdLog}) EXPECT_TRUE(Enabled(id)) << id;
 
-    // Unlocking with TCP/IP selected enables the file fields too, but not the COM fields.
-    m_dialog->EnableForm(true);
-    for (const int id : locked) EXPECT_TRUE(Enabled(id)) << id;
-    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) EXPECT_FALSE(Enabled(id)) << id;
-
-    QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputCom), Qt::LeftButton);
-    m_dialog->EnableForm(false);
-    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) EXPECT_FALSE(Enabled(id)) << id;
-    m_dialog->EnableForm(true);
-    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits, kIdFileName, kIdTcpPort})
-        EXPECT_TRUE(Enabled(id)) << id;
+        m_dialog->EnableForm(true);
+        for (const int id : form) EXPECT_TRUE(Enabled(id)) << id;
+        for (const auto& [other, fields] : outputs)
+            for (const int id : fields) EXPECT_EQ(Enabled(id), other == radio) << radio << " " << id;
+    }
 }
 
 TEST_F(MainDialog, EnterAndEscapeDoNotClose)
