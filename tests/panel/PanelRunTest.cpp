@@ -160,6 +160,55 @@ TEST_F(PanelRun, FormLockedWhileRunningAndRunAsksBeforeStopping)
     EXPECT_EQ(m_dialog->RunButton().text(), "Start KVL AIS Emulator");
 }
 
+// While a run is on, the form shows what runs: no field of the command line can change, and
+// Random Ship waits. Afterwards only the selected output's fields are enabled again.
+TEST_F(PanelRun, RunningFormShowsWhatRuns)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    for (const int id : {kIdMmsi, kIdLatitude, kIdLongitude, kIdSpeed, kIdName, kIdTcpPort, kIdFileName})
+        EXPECT_FALSE(m_dialog->GetDlgItem(id)->isEnabled()) << id;
+    const QString preview = m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText();
+    Post(PanelMessage::GenerateRandomShip);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Text(kIdName), "SILENT");
+    EXPECT_EQ(m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(), preview);
+
+    m_boxes->answers = {true};
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdMmsi)->isEnabled());
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdTcpPort)->isEnabled());
+    for (const int id : {kIdFileName, kIdBrowse, kIdComPort, kIdBaud}) EXPECT_FALSE(m_dialog->GetDlgItem(id)->isEnabled()) << id;
+}
+
+// The replaced run's end arrives after the update check has started; the button and the form
+// follow the update check all the same.
+TEST_F(PanelRun, SlowUpdateCheckReplacingARunShowsRunningUntilItEnds)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    std::ofstream(m_fake.Path() / "slow-update") << "";
+    m_boxes->answers = {true};
+    Post(PanelMessage::CheckUpdate);
+    // The update check's own start: the log emptied, its answer still to come.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log() == QStringList{"Emulator started!"}; }, 10000)) << Log().join('|').toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(Log(), QStringList{"Emulator started!"});
+    EXPECT_EQ(m_dialog->RunButton().text(), "Stop KVL AIS Emulator");
+    EXPECT_EQ(m_dialog->RunButton().Colours().normalBottom, kRunningColours.normalBottom);
+    EXPECT_FALSE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+    EXPECT_TRUE(m_dialog->IsRunActive());
+
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_EQ(Log(), (QStringList{"Emulator started!", "update check", "Emulator stopped!"}));
+    EXPECT_EQ(m_dialog->RunButton().text(), "Start KVL AIS Emulator");
+    EXPECT_EQ(m_dialog->RunButton().Colours().normalBottom, kIdleColours.normalBottom);
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+}
+
 TEST_F(PanelRun, StartAfterARunEndedByItselfStartsAtOnceWithAnEmptiedLog)
 {
     SetText(kIdName, "BURST");
@@ -172,11 +221,12 @@ TEST_F(PanelRun, StartAfterARunEndedByItselfStartsAtOnceWithAnEmptiedLog)
     EXPECT_FALSE(Log().contains("one"));
 }
 
-TEST_F(PanelRun, BadFormStartsNothing)
+TEST_F(PanelRun, BadFormStartsNothingAndSaysWhyInTheLog)
 {
     SetText(kIdMmsi, "");
     PressRun();
     EXPECT_EQ(m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(), "Invalid parameter : --vessel-mmsi");
+    EXPECT_EQ(Log(), QStringList{"Invalid parameter : --vessel-mmsi"});
     EXPECT_EQ(m_dialog->EmulatorPid(), -1);
     EXPECT_TRUE(m_boxes->shown.empty());
 }
