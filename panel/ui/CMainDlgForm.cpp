@@ -89,7 +89,15 @@ std::unique_ptr<QFileDialog> MakeOutputFileDialog(QWidget* parent)
     auto dialog = std::make_unique<QFileDialog>(parent);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::AnyFile);   // a new file may be named
+    // The same dialog on every desktop, so that its filter can be made to match every name.
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setNameFilter(QStringLiteral("Any file(*.*)"));
+    // "*.*" stands for any file, but here it would hide the names without a dot.
+    if (auto* model = dialog->findChild<QFileSystemModel*>()) {
+        const auto matchAll = [model] { model->setNameFilters({QStringLiteral("*")}); };
+        matchAll();
+        QObject::connect(dialog.get(), &QFileDialog::filterSelected, model, matchAll);
+    }
     dialog->setDefaultSuffix(QString());
     dialog->setOption(QFileDialog::ReadOnly, false);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, false);

@@ -1,15 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include "panel/ui/CCommandLinePreview.h"
 #include "panel/ui/CMainDlg.h"
@@ -17,6 +23,7 @@
 #include "panel/ui/PanelEvents.h"
 #include "tests/panel/FakeMessageBoxes.h"
 #include "tests/panel/QtTestApp.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -217,13 +224,58 @@ TEST_F(MainDialog, BrowseReplacesFileNameAndRefreshesPreview)
     EXPECT_EQ(Text(kIdFileName), "/data/ais out/run1.nmea");
 }
 
-TEST_F(MainDialog, OutputFileDialogSettings)
+// Every line of the command-line box starts after a blank, and the box's text and what is copied
+// from it are the command line.
+TEST_F(MainDialog, PreviewBreaksLinesOnlyAtBlanks)
 {
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    for (const int id : {kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD}) Type(id, "1234567");
+    Type(kIdName, "NORTH-SEA-TRADER-OF-THE-HIGH-SEAS");
+    auto* box = m_dialog->Item<QPlainTextEdit>(kIdCommandLine);
+    QCoreApplication::processEvents();
+    const QString expected = QString::fromStdWString(m_dialog->BuildCommandLine());
+    int lines = 0;
+    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i, ++lines) {
+            const int start = block.position() + layout->lineAt(i).textStart();
+            if (start > 0) {
+                EXPECT_EQ(expected[start - 1], u' ') << expected.mid(start - 10, 20).toStdString();
+            }
+        }
+    }
+    EXPECT_GT(lines, 3);
+    EXPECT_EQ(box->toPlainText().replace(u'\n', u' '), expected);
+    box->selectAll();
+    box->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+}
+
+// The output-file dialog lists every file of a folder, names without a dot included, under
+// its one filter entry.
+TEST_F(MainDialog, OutputFileDialogListsEveryFile)
+{
+    testsupport::TempDir folder;
+    for (const char* name : {"noext", "log.txt", "run.1.nmea"}) std::ofstream(folder.File(name)) << "x";
     const std::unique_ptr<QFileDialog> dialog = MakeOutputFileDialog(m_dialog.get());
-    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
-    EXPECT_EQ(dialog->nameFilters(), QStringList{"Any file(*.*)"});
-    EXPECT_TRUE(dialog->defaultSuffix().isEmpty());
-    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    dialog->setDirectory(QString::fromStdString(folder.Path().string()));
+    dialog->show();
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    const auto listed = [&] {
+        QStringList names;
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+            names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+        names.sort();
+        return names;
+    };
+    (void)QTest::qWaitFor([&] { return listed().size() >= 3; }, 3000);
+    EXPECT_EQ(listed(), (QStringList{"log.txt", "noext", "run.1.nmea"}));
+    auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(filters, nullptr);
+    EXPECT_EQ(filters->currentText(), "Any file(*.*)");
+    dialog->hide();
 }
 
 // Records (and swallows) the panel's own events posted to the dialog.
