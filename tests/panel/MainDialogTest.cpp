@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
+#include <set>
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -330,14 +332,72 @@ TEST_F(MainDialog, TitleButtonsInARowPostTheirEvents)
     m_dialog->removeEventFilter(&posted);
 }
 
-TEST_F(MainDialog, RegisteredEventsAreDistinct)
+// The draw of an index in 0..n-1, written from its description: buckets of 2^32-1 divided by n
+// (one larger when the remainder is n-1); outputs past the last bucket are drawn again.
+std::uint32_t DrawIndex(std::mt19937& generator, std::uint32_t n)
 {
-    std::set<int> types;
-    for (const PanelMessage m : {PanelMessage::LogMessage, PanelMessage::StartSim, PanelMessage::StopSim,
-                                 PanelMessage::GenerateRandomShip, PanelMessage::GoToSite, PanelMessage::CheckUpdate})
-        types.insert(RegisteredEventType(m));
-    EXPECT_EQ(types.size(), 6U);
-    EXPECT_STREQ(RegisteredEventName(PanelMessage::StartSim), "WM_g_msgStartSIM");
+    const std::uint32_t bucket = 4294967295U / n + (4294967295U % n == n - 1 ? 1 : 0);
+    for (;;)
+        if (const std::uint32_t index = static_cast<std::uint32_t>(generator()) / bucket; index < n) return index;
+}
+
+// Random Ship fills the form from the lists it is given, as the draw for the clock's second
+// picks: each row's own texts, halved dimensions and type item.
+TEST(RandomShipForm, FillsTheFormFromTheGivenLists)
+{
+    EnsureQtApplication();
+    static const ShipRecord ships[] = {
+        {L"ALPHA STAR", L"A1B2", L"", L"1111111", L"PASSENGER", L"100.9", L"20.5", L"5"},
+        {L"BRAVO", L"B3", L"", L"", L"Tug", L"44.4", L"10.2", L"3"},
+        {L"CHARLIE", L"C4", L"", L"3333333", L"CONTAINER CARRIER", L"7.9", L"3", L"1"},
+    };
+    static const wchar_t* const ports[] = {L"NAPLES", L"MOMBASA", L"CAPE  TOWN"};
+    struct Expected {
+        const char* dimAB;
+        const char* dimCD;
+        int type;
+    };
+    const Expected expected[] = {{"50", "10", 60}, {"22", "5", 52}, {"3", "1", 20}};
+
+    std::int64_t clock = 1700000000;
+    CMainDlg::Options options;
+    options.programDirectory = "/nonexistent-kvl-panel-dir";
+    options.messageBoxes = std::make_shared<FakeMessageBoxes>();
+    options.calendarTime = [&clock] { return clock; };
+    options.ships = ships;
+    options.ports = ports;
+    CMainDlg dialog(std::move(options));
+    dialog.Item<QLineEdit>(kIdMmsi)->setText("123456789");
+    std::set<std::uint32_t> seen;
+    for (; clock < 1700000100 && seen.size() < 3; ++clock) {
+        const auto t = static_cast<std::uint32_t>(clock);
+        std::mt19937 shipDraw(t), destDraw(t), originDraw(t + 1);
+        const std::uint32_t dest = DrawIndex(destDraw, 3);
+        std::uint32_t origin = DrawIndex(originDraw, 3);
+        while (origin == dest) origin = DrawIndex(originDraw, 3);
+        const std::uint32_t ship = DrawIndex(shipDraw, 3);
+        seen.insert(ship);
+
+        dialog.GenerateRandomShip();
+        const auto text = [&dialog](int id) { return dialog.Item<QLineEdit>(id)->text(); };
+        EXPECT_EQ(text(kIdName), QString::fromWCharArray(ships[ship].name)) << clock;
+        EXPECT_EQ(text(kIdCallSign), QString::fromWCharArray(ships[ship].callSign));
+        EXPECT_EQ(text(kIdImo), QString::fromWCharArray(ships[ship].imo));
+        EXPECT_EQ(text(kIdPortDest), QString::fromWCharArray(ports[dest]));
+        EXPECT_EQ(text(kIdPortOrigin), QString::fromWCharArray(ports[origin]));
+        for (const int id : {kIdDimA, kIdDimB}) EXPECT_EQ(text(id), expected[ship].dimAB);
+        for (const int id : {kIdDimC, kIdDimD}) EXPECT_EQ(text(id), expected[ship].dimCD);
+        EXPECT_EQ(dialog.Item<QComboBox>(kIdShipType)->currentData().toInt(), expected[ship].type);
+        EXPECT_EQ(text(kIdMmsi), "123456789");
+        // The preview follows, ship type included (a row without IMO stops at that check).
+        const QString preview = dialog.Preview().CommandLine();
+        if (ships[ship].imo[0] != L'\0') {
+            EXPECT_TRUE(preview.contains(QStringLiteral("--vessel-type %1 ").arg(expected[ship].type))) << preview.toStdString();
+        } else {
+            EXPECT_EQ(preview, "Invalid parameter : --vessel-imo");
+        }
+    }
+    EXPECT_EQ(seen.size(), 3U);
 }
 
 TEST_F(MainDialog, NoCaptionCutOffAndNoControlsOverlap)

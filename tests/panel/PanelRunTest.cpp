@@ -13,7 +13,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include "panel/core/RandomShip.h"
 #include "panel/ui/CMainDlg.h"
 #include "panel/ui/ControlIds.h"
 #include "panel/ui/PanelEvents.h"
@@ -450,39 +449,19 @@ TEST_F(PanelRun, SiteButtonDoesNotWaitForTheBrowser)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists("/proc/" + pid); }, 10000)) << pid;
 }
 
-TEST_F(PanelRun, RandomShipFillsTheFormFromTheLists)
+// A run's news are tagged with their run: news of a run that is not the current one change
+// nothing, whatever they say.
+TEST_F(PanelRun, NewsOfAnotherRunChangeNothing)
 {
-    m_dialog->GenerateRandomShip();
-    const panel::RandomShipIndices picked =
-        panel::DrawRandomShipIndices(kClockTime, kClockTime, kClockTime, kShipCount, kPortCount);
-    const ShipRecord& row = g_ships[picked.ship];
-    EXPECT_EQ(Text(kIdName).toStdWString(), row.name);
-    EXPECT_EQ(Text(kIdCallSign).toStdWString(), row.callSign);
-    EXPECT_EQ(Text(kIdImo).toStdWString(), row.imo);
-    EXPECT_EQ(Text(kIdPortDest).toStdWString(), g_ports[picked.destination]);
-    EXPECT_EQ(Text(kIdPortOrigin).toStdWString(), g_ports[picked.origin]);
-    EXPECT_NE(Text(kIdPortDest), Text(kIdPortOrigin));
-    const int halfLength = static_cast<int>(std::stof(row.length)) / 2;
-    const int halfBeam = static_cast<int>(std::stof(row.beam)) / 2;
-    EXPECT_EQ(Text(kIdDimA), QString::number(halfLength));
-    EXPECT_EQ(Text(kIdDimB), QString::number(halfLength));
-    EXPECT_EQ(Text(kIdDimC), QString::number(halfBeam));
-    EXPECT_EQ(Text(kIdDimD), QString::number(halfBeam));
-    const QString type = m_dialog->Item<QComboBox>(kIdShipType)->currentText();
-    EXPECT_TRUE(type.startsWith(QString::fromWCharArray(row.type), Qt::CaseInsensitive) ||
-                m_dialog->Item<QComboBox>(kIdShipType)->currentIndex() == 0)
-        << type.toStdString();
-    // The preview follows, ship type included.
-    const QString preview = m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText();
-    EXPECT_TRUE(preview.contains(QStringLiteral("--vessel-type %1 ").arg(m_dialog->Item<QComboBox>(kIdShipType)->currentData().toInt())) ||
-                preview.startsWith("Invalid parameter"))
-        << preview.toStdString();
-
-    // The same second gives the same ship and ports; MMSI and the rest stay.
-    SetText(kIdName, "OTHER");
-    m_dialog->GenerateRandomShip();
-    EXPECT_EQ(Text(kIdName).toStdWString(), row.name);
-    EXPECT_EQ(Text(kIdMmsi), "123456789");
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    for (const panel::RunNews news : {panel::RunNews::Output, panel::RunNews::Stopped, panel::RunNews::Started})
+        QCoreApplication::postEvent(m_dialog.get(), new RunNewsEvent({0, news, "stale\n"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Log(), QStringList{"Emulator started!"});
+    EXPECT_EQ(m_dialog->RunButton().text(), "Stop KVL AIS Emulator");
+    EXPECT_FALSE(m_dialog->GetDlgItem(kIdName)->isEnabled());
 }
 
 } // namespace
