@@ -33,5 +33,8 @@ std::wstring MakeEmulatorCommandLine(const std::filesystem::path& directory, std
 // values.
 bool IsUnsigned32Text(std::wstring_view text);
 bool IsFloatText(std::wstring_view text);
+// A UDP destination as HOST:PORT: a host name or IPv4 address, or an IPv6 address in brackets,
+// with nothing in it that would split or quote the argument, and a port 1 to 65535.
+bool IsUdpAddressText(std::wstring_view text);
 
 } // namespace panel

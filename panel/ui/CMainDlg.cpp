@@ -121,12 +121,14 @@ void CMainDlg::OnInitDialog()
     const std::pair<int, const char*> initialTexts[] = {
         {kIdLatitude, "-0.0"}, {kIdLongitude, "0.0"}, {kIdSpeed, "0"},   {kIdCourse, "0"},        {kIdRateOfTurn, "0"},
         {kIdDataBits, "8"},    {kIdStopBits, "1"},    {kIdTcpPort, "1234"}, {kIdFileName, "log.txt"}, {kIdComPort, "1"},
+        {kIdUdpAddress, "127.0.0.1:10110"},
     };
     for (const auto& [id, text] : initialTexts) Item<QLineEdit>(id)->setText(QString::fromLatin1(text));
 
     m_outputControls = {
         {kIdOutputFile, {kIdFileName, kIdBrowse}},
         {kIdOutputTcp, {kIdTcpPort}},
+        {kIdOutputUdp, {kIdUdpAddress}},
         {kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}},
     };
 

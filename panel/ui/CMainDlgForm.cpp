@@ -40,6 +40,7 @@ constexpr int kFormControls[] = {
     kIdRateOfTurn, kIdOutputFile, kIdFileName, kIdBrowse,      kIdOutputTcp,  kIdTcpPort,
     kIdOutputCom,  kIdComPort,   kIdBaud,      kIdDataBits,    kIdStopBits,   kIdMsg1,
     kIdMsg5,       kIdMsg18,     kIdMsg19,     kIdMsg24,       kIdAppendCrc,  kIdIgnoreTimings,
+    kIdUpperCaseChecksum, kIdOwnShip, kIdOutputUdp, kIdUdpAddress,
 };
 
 // Turns typed letters into capitals, as an upper-case edit field does.
@@ -202,7 +203,7 @@ void CMainDlg::ConnectPreview()
         else if (auto* button = qobject_cast<QAbstractButton*>(widget)) connect(button, &QAbstractButton::clicked, this, &CMainDlg::UpdatePreview);
         else if (auto* list = qobject_cast<QComboBox*>(widget)) connect(list, &QComboBox::activated, this, &CMainDlg::UpdatePreview);
     }
-    for (const int id : {kIdOutputFile, kIdOutputTcp, kIdOutputCom})
+    for (const int id : {kIdOutputFile, kIdOutputTcp, kIdOutputUdp, kIdOutputCom})
         connect(Item<QRadioButton>(id), &QRadioButton::clicked, this, [this, id] { OnOutputSelected(id); });
     connect(Item<QPushButton>(kIdBrowse), &QPushButton::clicked, this, &CMainDlg::OnBrowse);
     connect(m_runButton, &QAbstractButton::clicked, this, &CMainDlg::OnRunButton);
@@ -275,8 +276,12 @@ panel::FormValues CMainDlg::ReadForm() const
     form.msg24 = checked(kIdMsg24);
     form.appendCrc = checked(kIdAppendCrc);
     form.ignoreTimings = checked(kIdIgnoreTimings);
+    form.upperCaseChecksum = checked(kIdUpperCaseChecksum);
+    form.ownShip = checked(kIdOwnShip);
     form.outputFile = checked(kIdOutputFile);
     form.outputTcp = checked(kIdOutputTcp);
+    form.outputUdp = checked(kIdOutputUdp);
+    form.udpAddress = text(kIdUdpAddress);
     form.fileName = text(kIdFileName);
     form.tcpPort = text(kIdTcpPort);
     form.comPort = text(kIdComPort);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <random>
 
 #include "panel/core/CommandLine.h"
@@ -92,6 +93,48 @@ TEST(CommandLine, SwitchesAndFreeTexts)
                         L"--ignore-crc --ignore-timings --output TCP*1234 "),
               std::wstring::npos)
         << line;
+}
+
+// A UDP destination: a host and a port 1-65535; an IPv6 host in brackets; nothing that would
+// split the argument.
+TEST(CommandLine, UdpOutputComposedOnlyForAValidAddress)
+{
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"127.0.0.1:10110", true}, {L"[::1]:10110", true},  {L"localhost:1", true},   {L"h:65535", true},
+        {L"", false},               {L"localhost", false},   {L":10110", false},      {L"h:0", false},
+        {L"h:65536", false},        {L"h:", false},          {L"h:+1", false},        {L"h:1 ", false},
+        {L"::1:10110", false},      {L"[::1:10110", false},  {L"[]:10110", false},    {L"a b:1", false},
+        {L"a\"b:1", false},        {L"h:0000010110", false},
+    };
+    for (const auto& [address, valid] : rows) {
+        panel::FormValues form = ExampleForm();
+        form.outputTcp = false;
+        form.outputUdp = true;
+        form.udpAddress = address;
+        if (valid) {
+            EXPECT_EQ(panel::BuildCommandLine(form), kExampleHead + L"--output UDP*" + address + L" ");
+        } else {
+            try {
+                panel::BuildCommandLine(form);
+                ADD_FAILURE() << "accepted: " << std::string(address, address + std::wcslen(address));
+            } catch (const CParamsExcepion& error) {
+                EXPECT_EQ(error.Message(), L"Invalid parameter : --output");
+            }
+        }
+    }
+    // Another output selected: the UDP field is not looked at.
+    panel::FormValues form = ExampleForm();
+    form.outputUdp = true;
+    form.udpAddress = L"bad";
+    EXPECT_EQ(panel::BuildCommandLine(form), kExampleHead + L"--output TCP*1234 ");
+}
+
+TEST(CommandLine, UpperCaseChecksumAndOwnShipSwitches)
+{
+    panel::FormValues form = ExampleForm();
+    form.ignoreTimings = form.upperCaseChecksum = form.ownShip = true;
+    EXPECT_EQ(panel::BuildCommandLine(form),
+              kExampleHead + L"--ignore-timings --nmea-upper-crc --nmea-own-ship --output TCP*1234 ");
 }
 
 // Free texts of every printable character, heavy in quotes, backslashes and blanks, come back

@@ -89,7 +89,7 @@ TEST_F(MainDialog, InitialForm)
     EXPECT_EQ(m_dialog->Item<QComboBox>(kIdNavStatus)->count(), 16);
 
     for (const int id : {kIdMsg1, kIdMsg5, kIdAppendCrc}) EXPECT_TRUE(m_dialog->Item<QCheckBox>(id)->isChecked()) << id;
-    for (const int id : {kIdMsg18, kIdMsg19, kIdMsg24, kIdIgnoreTimings})
+    for (const int id : {kIdMsg18, kIdMsg19, kIdMsg24, kIdIgnoreTimings, kIdUpperCaseChecksum, kIdOwnShip})
         EXPECT_FALSE(m_dialog->Item<QCheckBox>(id)->isChecked()) << id;
     EXPECT_TRUE(m_dialog->Item<QRadioButton>(kIdOutputTcp)->isChecked());
     EXPECT_EQ(m_dialog->RunButton().text(), "Run AIS Emulator");
@@ -116,6 +116,14 @@ TEST_F(MainDialog, PreviewFollowsTypingUpToTheWorkedExample)
 
     QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdAppendCrc), Qt::LeftButton);
     EXPECT_TRUE(Preview().endsWith("--nmea-domsg5 --ignore-crc --output TCP*1234 ")) << Preview().toStdString();
+    QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdUpperCaseChecksum), Qt::LeftButton);
+    QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdOwnShip), Qt::LeftButton);
+    EXPECT_TRUE(Preview().endsWith("--ignore-crc --nmea-upper-crc --nmea-own-ship --output TCP*1234 ")) << Preview().toStdString();
+    QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputUdp), Qt::LeftButton);
+    Type(kIdUdpAddress, "[::1]:0");
+    EXPECT_EQ(Preview(), "Invalid parameter : --output");
+    Type(kIdUdpAddress, "[::1]:10110");
+    EXPECT_TRUE(Preview().endsWith("--nmea-own-ship --output UDP*[::1]:10110 ")) << Preview().toStdString();
 }
 
 TEST_F(MainDialog, EditKinds)
@@ -156,7 +164,7 @@ TEST_P(OutputSelection, EnablesExactlyItsControls)
     for (const int id : {kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD}) Type(id, "1");
     QTest::mouseClick(m_dialog->Item<QRadioButton>(GetParam().radio), Qt::LeftButton);
     const std::vector<int>& on = GetParam().enabled;
-    for (const int id : {kIdFileName, kIdBrowse, kIdTcpPort, kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) {
+    for (const int id : {kIdFileName, kIdBrowse, kIdTcpPort, kIdUdpAddress, kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) {
         const bool expected = std::find(on.begin(), on.end(), id) != on.end();
         EXPECT_EQ(Enabled(id), expected) << id;
     }
@@ -167,6 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, OutputSelection,
     testing::Values(OutputRow{"File", kIdOutputFile, {kIdFileName, kIdBrowse}, "--output \"log.txt\" "},
                     OutputRow{"Tcp", kIdOutputTcp, {kIdTcpPort}, "--output TCP*1234 "},
+                    OutputRow{"Udp", kIdOutputUdp, {kIdUdpAddress}, "--output UDP*127.0.0.1:10110 "},
                     OutputRow{"Com", kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits},
                               "--output COM1 --output-baudrate 38400 --output-databits 8 --output-stopbits 1 "}),
     [](const testing::TestParamInfo<OutputRow>& info) { return std::string(info.param.name); });
@@ -178,10 +187,12 @@ TEST_F(MainDialog, FormLockAndUnlock)
     const int form[] = {kIdName, kIdCallSign, kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD, kIdPortDest,
                         kIdPortOrigin, kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdLatitude,
                         kIdLongitude, kIdSpeed, kIdCourse, kIdRateOfTurn, kIdOutputFile, kIdOutputTcp, kIdOutputCom,
-                        kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings};
+                        kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings,
+                        kIdUpperCaseChecksum, kIdOwnShip, kIdOutputUdp};
     const std::pair<int, std::vector<int>> outputs[] = {
         {kIdOutputFile, {kIdFileName, kIdBrowse}},
         {kIdOutputTcp, {kIdTcpPort}},
+        {kIdOutputUdp, {kIdUdpAddress}},
         {kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}},
     };
     for (const auto& [radio, own] : outputs) {
