@@ -98,18 +98,4 @@ TEST_F(RunControllerTest, RestartBeforeTheEndOfARunEndedByItselfWasDelivered)
     EXPECT_EQ(m_run.State(), panel::RunState::Idle);
 }
 
-TEST_F(RunControllerTest, FailedStartKeepsTheRunAndItsState)
-{
-    ASSERT_EQ(m_run.Start(L"--vessel-name \"SILENT\" "), panel::StartResult::Started);
-    DeliverUntil(panel::RunNews::Started);
-    const std::uint64_t run = m_run.CurrentRun();
-    m_run.Stop();
-    std::filesystem::remove(m_dir.Path() / "vesgen");
-    EXPECT_EQ(m_run.Start(L"--check-update"), panel::StartResult::ProcessFailed);
-    EXPECT_EQ(m_run.CurrentRun(), run);
-    EXPECT_EQ(m_run.Pid(), -1);
-    DeliverUntil(panel::RunNews::Stopped);   // the stopped run's end still counts
-    EXPECT_EQ(m_run.State(), panel::RunState::Idle);
-}
-
 } // namespace
