@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "panel/ui/CMainDlg.h"
+#include "panel/ui/StopSignals.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ int main(int argc, char* argv[])
     if (screenshotPath) return SaveScreenshot(screenshotPath);
 
     CMainDlg dialog;
+    // The session ending takes the emulator along, as closing and answering Yes would.
+    const CStopSignalWatcher stopSignals([&dialog] { dialog.EndOnSignal(); });
     dialog.show();
     return application.exec();
 }

@@ -57,12 +57,31 @@ constexpr MessageSwitch kMessageSwitches[] = {
     {&FormValues::msg24, L"--nmea-domsg24 "},
 };
 
+// A free text in double quotes, escaped so that the Windows command-line rules give back
+// exactly the text: a quote inside gets a backslash, and the backslashes before a quote or
+// before the closing quote are doubled. Texts without quotes and backslashes stay as they are.
+void AppendQuotedValue(std::wstring& out, std::wstring_view value)
+{
+    out += L'"';
+    std::size_t backslashes = 0;
+    for (const wchar_t c : value) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"') out.append(backslashes + 1, L'\\');
+        out.append(backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, L'\\');
+    out += L"\" ";
+}
+
 void AppendQuoted(std::wstring& out, std::wstring_view option, std::wstring_view value)
 {
     out += option;
-    out += L'"';
-    out += value;
-    out += L"\" ";
+    AppendQuotedValue(out, value);
 }
 
 } // namespace
@@ -81,6 +100,26 @@ bool IsFloatText(std::wstring_view text)
     if (!boost::conversion::try_lexical_convert(std::wstring(text), value)) return false;
     // "nan" and "inf" convert but are no numbers a vessel can have.
     return std::isfinite(value);
+}
+
+bool IsUdpAddressText(std::wstring_view text)
+{
+    const std::size_t colon = text.rfind(L':');
+    if (colon == std::wstring_view::npos) return false;
+    std::wstring_view host = text.substr(0, colon);
+    const std::wstring_view port = text.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of(L"0123456789") != std::wstring_view::npos) return false;
+    const int number = std::stoi(std::wstring(port));
+    if (number < 1 || number > 65535) return false;
+    if (host.size() >= 2 && host.front() == L'[' && host.back() == L']') {
+        host = host.substr(1, host.size() - 2);
+    } else if (host.find_first_of(L"[]:") != std::wstring_view::npos) {
+        return false;   // an IPv6 address needs its brackets
+    }
+    if (host.empty()) return false;
+    for (const wchar_t c : host)
+        if (c <= L' ' || c == L'"' || c == L'\\' || c == 0x7F) return false;
+    return true;
 }
 
 std::wstring BuildCommandLine(const FormValues& form)
@@ -110,6 +149,10 @@ std::wstring BuildCommandLine(const FormValues& form)
     }
     if (!form.appendCrc) out += L"--ignore-crc ";
     if (form.ignoreTimings) out += L"--ignore-timings ";
+    if (form.upperCaseChecksum) out += L"--nmea-upper-crc ";
+    if (form.ownShip) out += L"--nmea-own-ship ";
+    if (!form.outputFile && !form.outputTcp && form.outputUdp && !IsUdpAddressText(form.udpAddress))
+        throw CParamsExcepion(L"Invalid parameter : --output");
     out += BuildOutputArguments(form);
     return out;
 }
@@ -118,11 +161,11 @@ std::wstring BuildOutputArguments(const FormValues& form)
 {
     std::wstring out = L"--output ";
     if (form.outputFile) {
-        out += L'"';
-        out += form.fileName;
-        out += L"\" ";
+        AppendQuotedValue(out, form.fileName);
     } else if (form.outputTcp) {
         out += L"TCP*" + form.tcpPort + L' ';
+    } else if (form.outputUdp) {
+        out += L"UDP*" + form.udpAddress + L' ';
     } else {
         out += L"COM" + form.comPort + L' ';
         out += L"--output-baudrate " + form.baud + L' ';

@@ -16,7 +16,7 @@ inline constexpr std::wstring_view kEmulatorFileName = L"vesgen";
 inline constexpr int kMaxFieldChars = 1023;
 
 // The emulator's argument string for the form: every token followed by one blank, free texts
-// in double quotes (nothing escaped inside them). Throws CParamsExcepion at the first field
+// in double quotes, escaped so that the Windows command-line rules give them back as typed. Throws CParamsExcepion at the first field
 // that fails its check, in composition order.
 std::wstring BuildCommandLine(const FormValues& form);
 
@@ -33,5 +33,8 @@ std::wstring MakeEmulatorCommandLine(const std::filesystem::path& directory, std
 // values.
 bool IsUnsigned32Text(std::wstring_view text);
 bool IsFloatText(std::wstring_view text);
+// A UDP destination as HOST:PORT: a host name or IPv4 address, or an IPv6 address in brackets,
+// with nothing in it that would split or quote the argument, and a port 1 to 65535.
+bool IsUdpAddressText(std::wstring_view text);
 
 } // namespace panel

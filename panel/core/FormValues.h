@@ -37,10 +37,14 @@ struct FormValues {
     bool msg24 = false;
     bool appendCrc = false;
     bool ignoreTimings = false;
+    bool upperCaseChecksum = false;
+    bool ownShip = false;   // own ship's sentences (AIVDO) and GPS sentences
 
-    // The output radio buttons; with neither File nor TCP/IP selected the output is COM.
+    // The output radio buttons; with none of File, TCP/IP and UDP selected the output is COM.
     bool outputFile = false;
     bool outputTcp = false;
+    bool outputUdp = false;
+    std::wstring udpAddress;   // HOST:PORT, an IPv6 host in brackets
     std::wstring fileName;
     std::wstring tcpPort;
     std::wstring comPort;

@@ -4,38 +4,27 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpressionValidator>
-#include <QScreen>
-#include <QStyle>
 #include <QListWidgetItem>
-#include <cmath>
+#include <QRadioButton>
+#include <QScreen>
 #include <ctime>
 #include <mutex>
-#include <system_error>
 
 #include "panel/core/ChoiceLists.h"
 #include "panel/core/CommandLine.h"
-#include "panel/core/RandomShip.h"
 #include "panel/ui/Artwork.h"
-#include "panel/ui/DialogTemplate.h"
+#include "panel/ui/CCommandLinePreview.h"
+#include "panel/ui/ControlIds.h"
 #include "panel/ui/PanelEvents.h"
+#include "panel/ui/QtText.h"
 #include "platform/ShellOpen.h"
 
 namespace {
 
 constexpr char kSiteHost[] = KVL_SITE_HOST;
-
-// The row of title buttons above the form.
-constexpr int kTitleRowPx = CTitleButtonWnd<CGradientButtonCtrl>::kHeightPx + 4;
 
 // Title buttons: width, and distance from the dialog's right edge to the button's left edge.
 constexpr int kRandomShipWidthPx = 90;
@@ -45,36 +34,10 @@ constexpr int kSiteOffsetPx = 450;
 constexpr int kCheckUpdateWidthPx = 136;
 constexpr int kCheckUpdateOffsetPx = 250;
 
-// Controls that the form lock enables and disables, in this order; the COM fields only
-// while "COM#" is selected.
-constexpr int kLockedControls[] = {
-    kIdName,   kIdCallSign,       kIdImo,      kIdDimA,       kIdDimB,      kIdDimC,     kIdDimD,
-    kIdPortDest, kIdPortOrigin,   kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdCourse,
-    kIdRateOfTurn, kIdOutputFile, kIdFileName, kIdBrowse,    kIdOutputTcp, kIdTcpPort,  kIdOutputCom,
-};
-constexpr int kLockedComControls[] = {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits};
-constexpr int kLockedMessageControls[] = {kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings};
+// Closing waits this long for the watch-dog before it asks about a still running emulator.
+constexpr std::chrono::milliseconds kCloseWait(5000);
 
-// Turns typed letters into capitals, as an upper-case edit field does.
-class UpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override
-    {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
-
-QString ToQt(const std::wstring& text)
-{
-    return QString::fromStdWString(text);
-}
-
-QString ToQt(const wchar_t* text)
-{
-    return text ? QString::fromWCharArray(text) : QString();
-}
+const std::wstring kEmulatorName(panel::kEmulatorFileName);
 
 void FillChoiceList(QComboBox& list, std::span<const panel::ChoiceItem> items, int initialValue)
 {
@@ -82,44 +45,10 @@ void FillChoiceList(QComboBox& list, std::span<const panel::ChoiceItem> items, i
     list.setCurrentIndex(list.findData(initialValue));
 }
 
-// Dialog units for the dialog's font, widened where a caption would not fit its rectangle
-// in this font: the dialog keeps its proportions and every text stays whole.
-DialogUnits FitDialogUnits(const QFont& font, const QStyle& style)
-{
-    const DialogUnits fontUnits = DialogUnits::ForFont(font);
-    const QFontMetrics metrics(font);
-    const int indicatorPx = style.pixelMetric(QStyle::PM_IndicatorWidth) + style.pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 4;
-    const int groupTitlePadPx = 24;
-    int baseX = fontUnits.BaseX();
-    for (const TemplateItem& item : MainDialogTemplate()) {
-        int extraPx = 0;
-        switch (item.kind) {
-        case ControlKind::Label: break;
-        case ControlKind::CheckBox:
-        case ControlKind::RadioButton: extraPx = indicatorPx; break;
-        case ControlKind::GroupBox: extraPx = groupTitlePadPx; break;
-        default: continue;
-        }
-        const int neededPx = metrics.horizontalAdvance(ToQt(item.text)) + extraPx;
-        baseX = std::max(baseX, static_cast<int>(std::ceil(neededPx * 4.0 / item.rect.cx)));
-    }
-    return DialogUnits(baseX, fontUnits.BaseY());
-}
-
-// Closing waits this long for the watch-dog before it asks about a still running emulator.
-constexpr std::chrono::milliseconds kCloseWait(5000);
-
-const std::wstring kEmulatorName(panel::kEmulatorFileName);
-
-std::wstring_view View(const wchar_t* text)
-{
-    return text ? std::wstring_view(text) : std::wstring_view();
-}
-
 } // namespace
 
 // Posts the watch-dog's news to the dialog; after Detach they go nowhere.
-class CRunEventPoster final : public panel::IRunEvents {
+class CRunEventPoster final : public panel::IRunEventSink {
 public:
     explicit CRunEventPoster(QObject* target) : m_target(target) {}
 
@@ -129,33 +58,17 @@ public:
         m_target = nullptr;
     }
 
-    void RunStarted() override { Post(std::make_unique<QEvent>(RegisteredEventType(PanelMessage::StartSim))); }
-    void RunOutput(std::string line) override { Post(std::make_unique<LogMessageEvent>(std::move(line))); }
-    void RunStopped() override { Post(std::make_unique<QEvent>(RegisteredEventType(PanelMessage::StopSim))); }
-
-private:
-    void Post(std::unique_ptr<QEvent> event)
+    void Post(panel::RunEvent event) override
     {
         std::lock_guard lock(m_mutex);
-        if (m_target) QCoreApplication::postEvent(m_target, event.release());   // the queue owns it now
+        // The queue owns the event once it is posted.
+        if (m_target) QCoreApplication::postEvent(m_target, std::make_unique<RunNewsEvent>(std::move(event)).release());
     }
 
+private:
     std::mutex m_mutex;
     QObject* m_target;
 };
-
-std::unique_ptr<QFileDialog> MakeOutputFileDialog(QWidget* parent)
-{
-    auto dialog = std::make_unique<QFileDialog>(parent);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::AnyFile);   // a new file may be named
-    dialog->setNameFilter(QStringLiteral("Any file(*.*)"));
-    dialog->setDefaultSuffix(QString());
-    dialog->setOption(QFileDialog::ReadOnly, false);
-    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-    dialog->selectFile(QStringLiteral("log.txt"));
-    return dialog;
-}
 
 CMainDlg::CMainDlg(Options options, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -164,7 +77,6 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
       m_randomShipButton(kRandomShipWidthPx),
       m_siteButton(kSiteWidthPx),
       m_checkUpdateButton(kCheckUpdateWidthPx),
-      m_hStopEvent(std::make_shared<platform::Event>()),
       m_eventPoster(std::make_shared<CRunEventPoster>(this))
 {
     if (m_options.programDirectory.empty())
@@ -174,6 +86,7 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
     if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::StartShellOpen(address); };
     if (m_options.ships.empty()) m_options.ships = g_ships;
     if (m_options.ports.empty()) m_options.ports = g_ports;
+    m_run = std::make_unique<panel::RunController>(m_options.programDirectory, m_eventPoster);
     setWindowTitle(QStringLiteral("KVL AIS Emulator"));
     CreateControls();
     OnInitDialog();
@@ -183,96 +96,7 @@ CMainDlg::~CMainDlg()
 {
     m_eventPoster->Detach();
     // Gone without being closed: the watch-dog still stops, within the same bound.
-    if (m_hWatchdog) {
-        m_hStopEvent->Set();
-        if (m_hWatchdog->WaitForEnd(kCloseWait)) m_hWatchdog->Join();
-    }
-}
-
-void CMainDlg::CreateControls()
-{
-    QFont dialogFont = font();
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
-    const DialogUnits units = FitDialogUnits(dialogFont, *style());
-
-    for (const TemplateItem& item : MainDialogTemplate()) {
-        const QString text = ToQt(item.text);
-        QRect rect = units.ToPixels(item.rect).translated(0, kTitleRowPx);
-        QWidget* widget = nullptr;
-        switch (item.kind) {
-        case ControlKind::GroupBox: widget = new QGroupBox(text, this); break;
-        case ControlKind::Label: widget = new QLabel(text, this); break;
-        case ControlKind::Edit:
-        case ControlKind::UpperCaseEdit:
-        case ControlKind::DigitsEdit: {
-            auto* edit = new QLineEdit(this);
-            edit->setMaxLength(panel::kMaxFieldChars);
-            if (item.kind == ControlKind::UpperCaseEdit) edit->setValidator(new UpperCaseValidator(edit));
-            if (item.kind == ControlKind::DigitsEdit)
-                edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-            widget = edit;
-            break;
-        }
-        case ControlKind::DropDownList: {
-            auto* list = new QComboBox(this);
-            list->setMaxVisibleItems(20);
-            list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-            widget = list;
-            break;
-        }
-        case ControlKind::CheckBox: widget = new QCheckBox(text, this); break;
-        case ControlKind::RadioButton: widget = new QRadioButton(text, this); break;
-        case ControlKind::PushButton: {
-            auto* button = new QPushButton(text, this);
-            button->setAutoDefault(false);   // Enter in the form presses nothing
-            widget = button;
-            break;
-        }
-        case ControlKind::Picture: {
-            auto* picture = new QLabel(this);
-            const QPixmap diagram = MakeAntennaDiagram();
-            picture->setPixmap(diagram);
-            rect.setSize(diagram.size());
-            widget = picture;
-            break;
-        }
-        case ControlKind::ReadOnlyMultiLine: {
-            auto* box = new QPlainTextEdit(this);
-            box->setReadOnly(true);
-            widget = box;
-            break;
-        }
-        case ControlKind::ListBox: {
-            auto* log = new QListWidget(this);
-            log->setSelectionMode(QAbstractItemView::SingleSelection);
-            widget = log;
-            break;
-        }
-        case ControlKind::GradientButton:
-            m_runButton = new CGradientButtonCtrl(kIdleColours, this);
-            m_runButton->setText(text);
-            widget = m_runButton;
-            break;
-        }
-        widget->setGeometry(rect);
-        widget->setObjectName(text);
-        if (item.id != kIdStatic) {
-            widget->setObjectName(QStringLiteral("idc%1").arg(item.id));
-            m_controls[item.id] = widget;
-        }
-    }
-    // The combo boxes' lists open wide enough for their longest texts.
-    for (const auto& [id, widget] : m_controls)
-        if (auto* list = qobject_cast<QComboBox*>(widget)) list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
-
-    setFixedSize(units.X(kDialogWidthDlu), units.Y(kDialogHeightDlu) + kTitleRowPx);
-}
-
-QWidget* CMainDlg::GetDlgItem(int id) const
-{
-    const auto found = m_controls.find(id);
-    return found == m_controls.end() ? nullptr : found->second;
+    m_run.reset();
 }
 
 void CMainDlg::OnInitDialog()
@@ -297,12 +121,14 @@ void CMainDlg::OnInitDialog()
     const std::pair<int, const char*> initialTexts[] = {
         {kIdLatitude, "-0.0"}, {kIdLongitude, "0.0"}, {kIdSpeed, "0"},   {kIdCourse, "0"},        {kIdRateOfTurn, "0"},
         {kIdDataBits, "8"},    {kIdStopBits, "1"},    {kIdTcpPort, "1234"}, {kIdFileName, "log.txt"}, {kIdComPort, "1"},
+        {kIdUdpAddress, "127.0.0.1:10110"},
     };
     for (const auto& [id, text] : initialTexts) Item<QLineEdit>(id)->setText(QString::fromLatin1(text));
 
     m_outputControls = {
         {kIdOutputFile, {kIdFileName, kIdBrowse}},
         {kIdOutputTcp, {kIdTcpPort}},
+        {kIdOutputUdp, {kIdUdpAddress}},
         {kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}},
     };
 
@@ -321,117 +147,6 @@ void CMainDlg::OnInitDialog()
     QCoreApplication::postEvent(this, std::make_unique<QEvent>(RegisteredEventType(PanelMessage::GenerateRandomShip)).release());
 }
 
-void CMainDlg::ConnectPreview()
-{
-    // Every change of a field, click of a button and choice in a list refreshes the preview,
-    // before anything else handles the same action.
-    for (const auto& [id, widget] : m_controls) {
-        if (id == kIdCommandLine) continue;
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) connect(edit, &QLineEdit::textChanged, this, &CMainDlg::UpdatePreview);
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget)) connect(button, &QAbstractButton::clicked, this, &CMainDlg::UpdatePreview);
-        else if (auto* list = qobject_cast<QComboBox*>(widget)) connect(list, &QComboBox::activated, this, &CMainDlg::UpdatePreview);
-    }
-    for (const int id : {kIdOutputFile, kIdOutputTcp, kIdOutputCom})
-        connect(Item<QRadioButton>(id), &QRadioButton::clicked, this, [this, id] { OnOutputSelected(id); });
-    connect(Item<QPushButton>(kIdBrowse), &QPushButton::clicked, this, &CMainDlg::OnBrowse);
-    connect(m_runButton, &QAbstractButton::clicked, this, &CMainDlg::OnRunButton);
-}
-
-void CMainDlg::UpdatePreview()
-{
-    QString preview;
-    try {
-        preview = ToQt(BuildCommandLine());
-    } catch (const CParamsExcepion& error) {
-        preview = ToQt(error.Message());
-    }
-    Item<QPlainTextEdit>(kIdCommandLine)->setPlainText(preview);
-}
-
-void CMainDlg::OnOutputSelected(int radioId)
-{
-    for (const auto& [radio, controls] : m_outputControls)
-        for (const int id : controls) GetDlgItem(id)->setEnabled(radio == radioId);
-}
-
-void CMainDlg::EnableForm(bool enable)
-{
-    for (const int id : kLockedControls) GetDlgItem(id)->setEnabled(enable);
-    if (Item<QRadioButton>(kIdOutputCom)->isChecked())
-        for (const int id : kLockedComControls) GetDlgItem(id)->setEnabled(enable);
-    for (const int id : kLockedMessageControls) GetDlgItem(id)->setEnabled(enable);
-}
-
-panel::FormValues CMainDlg::ReadForm() const
-{
-    const auto text = [this](int id) { return Item<QLineEdit>(id)->text().left(panel::kMaxFieldChars).toStdWString(); };
-    const auto code = [this](int id) -> std::optional<int> {
-        const QComboBox* list = Item<QComboBox>(id);
-        if (list->currentIndex() < 0) return std::nullopt;
-        return list->currentData().toInt();
-    };
-    const auto checked = [this](int id) { return Item<QAbstractButton>(id)->isChecked(); };
-
-    panel::FormValues form;
-    form.name = text(kIdName);
-    form.callSign = text(kIdCallSign);
-    form.mmsi = text(kIdMmsi);
-    form.imo = text(kIdImo);
-    form.dimA = text(kIdDimA);
-    form.dimB = text(kIdDimB);
-    form.dimC = text(kIdDimC);
-    form.dimD = text(kIdDimD);
-    form.latitude = text(kIdLatitude);
-    form.longitude = text(kIdLongitude);
-    form.speed = text(kIdSpeed);
-    form.course = text(kIdCourse);
-    form.rateOfTurn = text(kIdRateOfTurn);
-    form.portDest = text(kIdPortDest);
-    form.portOrigin = text(kIdPortOrigin);
-    form.navStatus = code(kIdNavStatus);
-    form.positioningDevice = code(kIdPositioningDevice);
-    form.shipType = code(kIdShipType);
-    form.accuracy = code(kIdAccuracy);
-    form.msg1 = checked(kIdMsg1);
-    form.msg5 = checked(kIdMsg5);
-    form.msg18 = checked(kIdMsg18);
-    form.msg19 = checked(kIdMsg19);
-    form.msg24 = checked(kIdMsg24);
-    form.appendCrc = checked(kIdAppendCrc);
-    form.ignoreTimings = checked(kIdIgnoreTimings);
-    form.outputFile = checked(kIdOutputFile);
-    form.outputTcp = checked(kIdOutputTcp);
-    form.fileName = text(kIdFileName);
-    form.tcpPort = text(kIdTcpPort);
-    form.comPort = text(kIdComPort);
-    const QComboBox* baud = Item<QComboBox>(kIdBaud);
-    if (baud->currentIndex() >= 0) form.baud = baud->currentText().toStdWString();
-    form.dataBits = text(kIdDataBits);
-    form.stopBits = text(kIdStopBits);
-    return form;
-}
-
-std::wstring CMainDlg::BuildCommandLine() const
-{
-    return panel::BuildCommandLine(ReadForm());
-}
-
-std::wstring CMainDlg::BuildOutputArguments() const
-{
-    return panel::BuildOutputArguments(ReadForm());
-}
-
-void CMainDlg::OnBrowse()
-{
-    std::optional<QString> chosen;
-    if (m_options.chooseOutputFile) {
-        chosen = m_options.chooseOutputFile(this);
-    } else {
-        const std::unique_ptr<QFileDialog> dialog = MakeOutputFileDialog(QApplication::activeWindow());
-        if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) chosen = dialog->selectedFiles().front();
-    }
-    if (chosen) Item<QLineEdit>(kIdFileName)->setText(*chosen);
-}
 
 bool CMainDlg::event(QEvent* event)
 {
@@ -439,9 +154,9 @@ bool CMainDlg::event(QEvent* event)
     if (type == RegisteredEventType(PanelMessage::GenerateRandomShip)) GenerateRandomShip();
     else if (type == RegisteredEventType(PanelMessage::GoToSite)) OnGoToSite();
     else if (type == RegisteredEventType(PanelMessage::CheckUpdate)) OnCheckUpdate();
-    else if (type == RegisteredEventType(PanelMessage::LogMessage)) OnLogMessage(static_cast<const LogMessageEvent*>(event)->Line());
-    else if (type == RegisteredEventType(PanelMessage::StartSim)) OnStartSim();
-    else if (type == RegisteredEventType(PanelMessage::StopSim)) OnStopSim();
+    else if (type == RegisteredEventType(PanelMessage::LogMessage) || type == RegisteredEventType(PanelMessage::StartSim) ||
+             type == RegisteredEventType(PanelMessage::StopSim))
+        OnRunNews(static_cast<const RunNewsEvent*>(event)->News());
     else return QDialog::event(event);
     return true;
 }
@@ -459,19 +174,24 @@ void CMainDlg::keyPressEvent(QKeyEvent* event)
 
 void CMainDlg::closeEvent(QCloseEvent* event)
 {
-    if (m_hWatchdog) {
-        m_hStopEvent->Set();
-        // One that has not ended in time is left to end by itself when it is released.
-        if (m_hWatchdog->WaitForEnd(kCloseWait)) m_hWatchdog->Join();
-    }
-    if (m_hProcess && !m_hProcess->WaitForExit(std::chrono::milliseconds(0))) {
-        // As for the Run button: the question's event loop may have released the run.
-        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None) && m_hProcess)
-            m_hProcess->Terminate();
-    }
+    // One that has not ended in time is left to end by itself when it is released.
+    m_run->StopWatchdog(kCloseWait);
+    // As for the Run button: the question's event loop may have released the run.
+    if (m_run->IsActive() && AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None))
+        m_run->Terminate();
     ReleaseRunHandles();
     m_eventPoster->Detach();
     event->accept();
+}
+
+void CMainDlg::EndOnSignal()
+{
+    m_run->StopWatchdog(kCloseWait);
+    m_run->Terminate();
+    ReleaseRunHandles();
+    m_eventPoster->Detach();
+    hide();
+    QCoreApplication::quit();
 }
 
 void CMainDlg::reject()
@@ -503,12 +223,12 @@ bool CMainDlg::AskYesNo(const std::wstring& text, const std::wstring& caption, B
 
 bool CMainDlg::IsRunActive()
 {
-    return m_hProcess && !m_hProcess->WaitForExit(std::chrono::milliseconds(0));
+    return m_run->IsActive();
 }
 
 int CMainDlg::EmulatorPid() const
 {
-    return m_hProcess ? m_hProcess->Pid() : -1;
+    return m_run->Pid();
 }
 
 void CMainDlg::StartEmulator(bool checkUpdate)
@@ -520,57 +240,27 @@ void CMainDlg::StartEmulator(bool checkUpdate)
         try {
             arguments = BuildCommandLine();
         } catch (const CParamsExcepion& error) {
-            Item<QPlainTextEdit>(kIdCommandLine)->setPlainText(ToQt(error.Message()));
+            // Said where the preview is, and in the log, where a pressed Run button is answered.
+            m_preview->SetCommandLine(ToQt(error.Message()));
+            AddLogLine(ToQt(error.Message()), QString::fromStdWString(error.Message()).toLocal8Bit());
             return;
         }
     }
-    // A run that ended by itself: its watch-dog ends once the output is drained.
-    if (m_hWatchdog) {
-        m_hWatchdog->Join();
-        ReleaseRunHandles();
+    switch (m_run->Start(arguments)) {
+    case panel::StartResult::Started: break;
+    case panel::StartResult::PipeFailed: ShowError(L"Error creating communication pipe"); return;
+    case panel::StartResult::PipeSetupFailed: ShowError(L"Error setting communication pipe"); return;
+    case panel::StartResult::ProcessFailed: ShowError(L"Error starting " + kEmulatorName); return;
+    case panel::StartResult::WatchdogFailed: ShowError(L"Error creating  " + kEmulatorName + L" watch-dog thread."); return;
     }
-    const std::wstring commandLine = panel::MakeEmulatorCommandLine(m_options.programDirectory, arguments);
-
-    platform::PipeEnds pipe;
-    if (platform::CreateInheritablePipe(pipe) != 0) {
-        ShowError(L"Error creating communication pipe");
-        return;
-    }
-    m_hPipeRead = std::make_shared<platform::FileHandle>(std::move(pipe.read));
-    m_hPipeWrite = std::move(pipe.write);
-    if (platform::SetNotInheritable(*m_hPipeRead) != 0) {
-        ShowError(L"Error setting communication pipe");
-        ReleaseRunHandles();
-        return;
-    }
-    int error = 0;
-    m_hProcess = platform::ChildProcess::Start(commandLine, m_hPipeWrite, m_options.programDirectory, error);
-    if (!m_hProcess) {
-        ShowError(L"Error starting " + kEmulatorName);
-        ReleaseRunHandles();
-        return;
-    }
-    // Only the child holds the write end now, so its end is the end of the data.
-    m_hPipeWrite.Close();
-    try {
-        m_hWatchdog = std::make_unique<panel::WatchdogThread>(
-            panel::WatchdogContext{m_hStopEvent, m_hProcess, m_hPipeRead, m_eventPoster});
-    } catch (const std::system_error&) {
-        m_hProcess->Terminate();
-        ShowError(L"Error creating  " + kEmulatorName + L" watch-dog thread.");
-        ReleaseRunHandles();
-        return;
-    }
-    m_runButton->setText(QStringLiteral("Stop KVL AIS Emulator"));
-    m_runButton->SetColours(kRunningColours);
+    // The form stands for the run from now on, not only once the watch-dog's start arrives.
+    EnableForm(false);
+    ShowRunning(true);
 }
 
 void CMainDlg::ReleaseRunHandles()
 {
-    m_hProcess.reset();
-    m_hWatchdog.reset();
-    m_hPipeRead.reset();
-    m_hPipeWrite.Close();
+    m_run->ReleaseRunHandles();
 }
 
 void CMainDlg::OnRunButton()
@@ -581,20 +271,16 @@ void CMainDlg::OnRunButton()
     }
     if (!AskYesNo(L"Stop KVL AIS Emulator ?", L"Warning !", BoxIcon::None)) return;
     // The question's event loop may have handled an update check that released the run.
-    if (m_hProcess) m_hProcess->Terminate();
-    if (m_hWatchdog) m_hWatchdog->Join();
-    ReleaseRunHandles();
+    m_run->Stop();
 }
 
 void CMainDlg::OnCheckUpdate()
 {
-    if (IsRunActive()) {
-        if (!AskYesNo(L"Simulation should be terminated during update. Continue ?", L"Warning !", BoxIcon::Question)) return;
-        // As for the Run button: the run asked about may be gone by now.
-        if (m_hProcess) m_hProcess->Terminate();
-    }
-    if (m_hWatchdog) m_hWatchdog->Join();
-    ReleaseRunHandles();
+    if (IsRunActive() &&
+        !AskYesNo(L"Simulation should be terminated during update. Continue ?", L"Warning !", BoxIcon::Question))
+        return;
+    // As for the Run button: the run asked about may be gone by now.
+    m_run->Stop();
     StartEmulator(true);
 }
 
@@ -610,6 +296,17 @@ void CMainDlg::AddLogLine(const QString& text, const QByteArray& raw)
     item->setData(Qt::UserRole, raw);
     log->setCurrentItem(item);
     log->scrollToItem(item);
+}
+
+void CMainDlg::OnRunNews(const panel::RunEvent& news)
+{
+    // An earlier run's late news changes nothing of the current one.
+    if (!m_run->Accept(news)) return;
+    switch (news.news) {
+    case panel::RunNews::Started: OnStartSim(); break;
+    case panel::RunNews::Output: OnLogMessage(news.line); break;
+    case panel::RunNews::Stopped: OnStopSim(); break;
+    }
 }
 
 void CMainDlg::OnLogMessage(const std::string& line)
@@ -630,35 +327,13 @@ void CMainDlg::OnStartSim()
 
 void CMainDlg::OnStopSim()
 {
-    m_runButton->setText(QStringLiteral("Start KVL AIS Emulator"));
     AddLogLine(QStringLiteral("Emulator stopped!"), QByteArrayLiteral("Emulator stopped!"));
-    m_runButton->SetColours(kIdleColours);
+    ShowRunning(false);
     EnableForm(true);
 }
 
-void CMainDlg::GenerateRandomShip()
+void CMainDlg::ShowRunning(bool running)
 {
-    const std::span<const ShipRecord> ships = m_options.ships;
-    const std::span<const wchar_t* const> ports = m_options.ports;
-    if (ships.empty() || ports.empty()) return;
-    // One reading per generator, in their order.
-    const std::int64_t shipTime = m_options.calendarTime();
-    const std::int64_t destTime = m_options.calendarTime();
-    const std::int64_t originTime = m_options.calendarTime();
-    const panel::RandomShipIndices picked = panel::DrawRandomShipIndices(shipTime, destTime, originTime, ships.size(), ports.size());
-    const ShipRecord& row = ships[picked.ship];
-    const panel::RandomShipForm form = panel::MakeRandomShipForm(
-        {View(row.name), View(row.callSign), View(row.imo), View(row.type), View(row.length), View(row.beam)},
-        View(ports[picked.destination]), View(ports[picked.origin]));
-
-    const std::pair<int, const std::wstring*> texts[] = {
-        {kIdPortDest, &form.portDest}, {kIdPortOrigin, &form.portOrigin}, {kIdName, &form.name},
-        {kIdCallSign, &form.callSign}, {kIdImo, &form.imo},               {kIdDimA, &form.dimAB},
-        {kIdDimB, &form.dimAB},        {kIdDimC, &form.dimCD},            {kIdDimD, &form.dimCD},
-    };
-    for (const auto& [id, text] : texts) Item<QLineEdit>(id)->setText(ToQt(*text));
-    Item<QComboBox>(kIdShipType)->setCurrentIndex(static_cast<int>(form.shipTypeIndex));
-    // Selecting the type raises no change of its own; without this the preview would show the
-    // previous ship's type.
-    UpdatePreview();
+    m_runButton->setText(running ? QStringLiteral("Stop KVL AIS Emulator") : QStringLiteral("Start KVL AIS Emulator"));
+    m_runButton->SetColours(running ? kRunningColours : kIdleColours);
 }

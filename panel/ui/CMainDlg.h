@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "panel/core/FormValues.h"
-#include "panel/core/Watchdog.h"
+#include "panel/core/RunController.h"
 #include "panel/data/ShipTables.h"
 #include "panel/ui/CGradientButtonCtrl.h"
 #include "panel/ui/CTitleButtonWnd.h"
@@ -20,6 +20,7 @@
 class QCloseEvent;
 class QFileDialog;
 class CRunEventPoster;
+class CCommandLinePreview;
 
 // Makes the Open-file dialog of the output file's "..." button.
 std::unique_ptr<QFileDialog> MakeOutputFileDialog(QWidget* parent);
@@ -59,6 +60,7 @@ public:
     }
 
     CGradientButtonCtrl& RunButton() { return *m_runButton; }
+    CCommandLinePreview& Preview() { return *m_preview; }
     CTitleButtonWnd<CGradientButtonCtrl>& RandomShipButton() { return m_randomShipButton; }
     CTitleButtonWnd<CGradientButtonCtrl>& SiteButton() { return m_siteButton; }
     CTitleButtonWnd<CGradientButtonCtrl>& CheckUpdateButton() { return m_checkUpdateButton; }
@@ -79,10 +81,14 @@ public:
     void ReleaseRunHandles();
     // True while an emulator started from here is running.
     bool IsRunActive();
-    // Fills the vessel fields with a ship and two different ports from the built-in lists.
+    // Fills the vessel fields with a ship and two different ports from the built-in lists;
+    // refused while a run holds the form.
     void GenerateRandomShip();
     // Process id of the emulator last started, or -1.
     int EmulatorPid() const;
+    // The panel is being ended from outside (the session ends): stops the run as closing and
+    // answering Yes would, then quits the application.
+    void EndOnSignal();
 
 protected:
     bool event(QEvent* event) override;
@@ -97,14 +103,17 @@ private:
     void ConnectPreview();
     void UpdatePreview();
     void OnOutputSelected(int radioId);
+    int SelectedOutput() const;
     void OnBrowse();
     void PlaceTitleButtons();
     void OnRunButton();
     void OnCheckUpdate();
     void OnGoToSite();
+    void OnRunNews(const panel::RunEvent& news);
     void OnLogMessage(const std::string& line);
     void OnStartSim();
     void OnStopSim();
+    void ShowRunning(bool running);
     void AddLogLine(const QString& text, const QByteArray& raw);
     void ShowError(const std::wstring& text);
     bool AskYesNo(const std::wstring& text, const std::wstring& caption, BoxIcon icon);
@@ -112,19 +121,15 @@ private:
     Options m_options;
     std::map<int, QWidget*> m_controls;   // by ControlId; owned by the dialog as its children
     CGradientButtonCtrl* m_runButton = nullptr;
+    CCommandLinePreview* m_preview = nullptr;
     CTitleButtonWnd<CGradientButtonCtrl> m_randomShipButton;
     CTitleButtonWnd<CGradientButtonCtrl> m_siteButton;
     CTitleButtonWnd<CGradientButtonCtrl> m_checkUpdateButton;
     // Each output radio button and the controls that belong to it.
     std::map<int, std::vector<int>> m_outputControls;
 
-    // The run: all empty while nothing has been started.
-    std::shared_ptr<platform::ChildProcess> m_hProcess;
-    std::unique_ptr<panel::WatchdogThread> m_hWatchdog;
-    std::shared_ptr<platform::FileHandle> m_hPipeRead;
-    platform::FileHandle m_hPipeWrite;
-    // Set only when the window closes; tells the watch-dog to stop.
-    std::shared_ptr<platform::Event> m_hStopEvent;
     // How the watch-dog's news reach this window; cut off when the window goes.
     std::shared_ptr<CRunEventPoster> m_eventPoster;
+    // The emulator run: process, watch-dog, pipe and run state.
+    std::unique_ptr<panel::RunController> m_run;
 };

@@ -45,4 +45,8 @@ enum ControlId : int {
     kIdLog = 1047,
     kIdPortDest = 1050,
     kIdMsg24 = 1052,
+    kIdUpperCaseChecksum = 1053,
+    kIdOwnShip = 1054,
+    kIdOutputUdp = 1055,
+    kIdUdpAddress = 1056,
 };

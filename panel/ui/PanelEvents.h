@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <string>
 
+#include "panel/core/RunController.h"
+
 // The panel's own messages, each an event type registered once under its name before any
 // window exists, and always posted (never sent) to the dialog.
 enum class PanelMessage {
@@ -17,13 +19,23 @@ enum class PanelMessage {
 QEvent::Type RegisteredEventType(PanelMessage message);
 const char* RegisteredEventName(PanelMessage message);
 
-// "WM_g_msgLogMessage": owns its copy of the line, which goes with the event.
-class LogMessageEvent : public QEvent {
+// "WM_g_msgStartSIM", "WM_g_msgLogMessage" or "WM_g_msgStopSIM" as the news says, carrying the
+// identity of the run it belongs to and, for a log line, its own copy of the line.
+class RunNewsEvent : public QEvent {
 public:
-    explicit LogMessageEvent(std::string line)
-        : QEvent(RegisteredEventType(PanelMessage::LogMessage)), m_line(std::move(line)) {}
-    const std::string& Line() const { return m_line; }
+    explicit RunNewsEvent(panel::RunEvent news) : QEvent(TypeOf(news.news)), m_news(std::move(news)) {}
+    const panel::RunEvent& News() const { return m_news; }
+
+    static QEvent::Type TypeOf(panel::RunNews news)
+    {
+        switch (news) {
+        case panel::RunNews::Started: return RegisteredEventType(PanelMessage::StartSim);
+        case panel::RunNews::Output: return RegisteredEventType(PanelMessage::LogMessage);
+        case panel::RunNews::Stopped: break;
+        }
+        return RegisteredEventType(PanelMessage::StopSim);
+    }
 
 private:
-    std::string m_line;
+    panel::RunEvent m_news;
 };

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <random>
+
 #include "panel/core/CommandLine.h"
+#include "platform/ChildProcess.h"
 
 namespace {
 
@@ -83,11 +88,84 @@ TEST(CommandLine, SwitchesAndFreeTexts)
     form.appendCrc = false;
     form.ignoreTimings = true;
     const std::wstring line = panel::BuildCommandLine(form);
-    EXPECT_EQ(line.rfind(L"--vessel-name \"SEA \"STAR\"\" --vessel-call \"AB12\" ", 0), 0U) << line;
+    EXPECT_EQ(line.rfind(L"--vessel-name \"SEA \\\"STAR\\\"\" --vessel-call \"AB12\" ", 0), 0U) << line;
     EXPECT_NE(line.find(L"--vessel-accuracy 1 --nmea-domsg5 --nmea-domsg18 --nmea-domsg19 --nmea-domsg24 "
                         L"--ignore-crc --ignore-timings --output TCP*1234 "),
               std::wstring::npos)
         << line;
+}
+
+// A UDP destination: a host and a port 1-65535; an IPv6 host in brackets; nothing that would
+// split the argument.
+TEST(CommandLine, UdpOutputComposedOnlyForAValidAddress)
+{
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"127.0.0.1:10110", true}, {L"[::1]:10110", true},  {L"localhost:1", true},   {L"h:65535", true},
+        {L"", false},               {L"localhost", false},   {L":10110", false},      {L"h:0", false},
+        {L"h:65536", false},        {L"h:", false},          {L"h:+1", false},        {L"h:1 ", false},
+        {L"::1:10110", false},      {L"[::1:10110", false},  {L"[]:10110", false},    {L"a b:1", false},
+        {L"a\"b:1", false},        {L"h:0000010110", false},
+    };
+    for (const auto& [address, valid] : rows) {
+        panel::FormValues form = ExampleForm();
+        form.outputTcp = false;
+        form.outputUdp = true;
+        form.udpAddress = address;
+        if (valid) {
+            EXPECT_EQ(panel::BuildCommandLine(form), kExampleHead + L"--output UDP*" + address + L" ");
+        } else {
+            try {
+                panel::BuildCommandLine(form);
+                ADD_FAILURE() << "accepted: " << std::string(address, address + std::wcslen(address));
+            } catch (const CParamsExcepion& error) {
+                EXPECT_EQ(error.Message(), L"Invalid parameter : --output");
+            }
+        }
+    }
+    // Another output selected: the UDP field is not looked at.
+    panel::FormValues form = ExampleForm();
+    form.outputUdp = true;
+    form.udpAddress = L"bad";
+    EXPECT_EQ(panel::BuildCommandLine(form), kExampleHead + L"--output TCP*1234 ");
+}
+
+TEST(CommandLine, UpperCaseChecksumAndOwnShipSwitches)
+{
+    panel::FormValues form = ExampleForm();
+    form.ignoreTimings = form.upperCaseChecksum = form.ownShip = true;
+    EXPECT_EQ(panel::BuildCommandLine(form),
+              kExampleHead + L"--ignore-timings --nmea-upper-crc --nmea-own-ship --output TCP*1234 ");
+}
+
+// Free texts of every printable character, heavy in quotes, backslashes and blanks, come back
+// from the Windows-rules splitter exactly as typed, each right after its option.
+TEST(CommandLine, FreeTextsSurviveSplittingExactly)
+{
+    std::mt19937 random(20240601);
+    const std::wstring alphabet = L"\"\"\\\\  ab";
+    const auto randomText = [&] {
+        std::wstring text(random() % 12, L' ');
+        for (wchar_t& c : text)
+            c = random() % 2 ? alphabet[random() % alphabet.size()] : static_cast<wchar_t>(0x20 + random() % 95);
+        return text;
+    };
+    std::wstring panel::FormValues::*const fields[] = {&panel::FormValues::name, &panel::FormValues::callSign,
+                                                       &panel::FormValues::portDest, &panel::FormValues::portOrigin,
+                                                       &panel::FormValues::fileName};
+    const wchar_t* const options[] = {L"--vessel-name", L"--vessel-call", L"--port-dest", L"--port-origin", L"--output"};
+    for (int round = 0; round < 20000; ++round) {
+        panel::FormValues form = ExampleForm();
+        form.outputFile = true;
+        for (const auto field : fields) form.*field = randomText();
+        const std::wstring line = panel::MakeEmulatorCommandLine("/opt/kvl", panel::BuildCommandLine(form));
+        const std::vector<std::wstring> words = platform::SplitCommandLine(line);
+        ASSERT_EQ(words.size(), 43U) << std::string(line.begin(), line.end());
+        for (std::size_t i = 0; i < std::size(fields); ++i) {
+            const auto option = std::find(words.begin(), words.end(), options[i]);
+            ASSERT_TRUE(option != words.end() && option + 1 != words.end()) << options[i];
+            EXPECT_EQ(option[1], form.*fields[i]) << std::string(line.begin(), line.end());
+        }
+    }
 }
 
 TEST(CommandLine, ProgramPathQuotedThenTwoBlanks)

@@ -1,5 +1,6 @@
 // A stand-in for the emulator in the panel's tests. What it does is chosen by the first word of
-// its --vessel-name value; "--check-update" alone gets one line back.
+// its --vessel-name value; "--check-update" alone gets one line back, two seconds late when a
+// file "slow-update" is in its directory.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,8 @@ std::string Mode(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--check-update") == 0) {
+        // A slow answer when its directory asks for one.
+        if (::access("slow-update", F_OK) == 0) Sleep(2000);
         Write(1, "update check\n");
         return 0;
     }

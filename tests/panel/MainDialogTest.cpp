@@ -1,21 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <random>
+#include <set>
+
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
+#include "panel/ui/CCommandLinePreview.h"
 #include "panel/ui/CMainDlg.h"
 #include "panel/ui/ControlIds.h"
 #include "panel/ui/PanelEvents.h"
 #include "tests/panel/FakeMessageBoxes.h"
 #include "tests/panel/QtTestApp.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -32,7 +42,7 @@ protected:
     }
 
     QString Text(int id) const { return m_dialog->Item<QLineEdit>(id)->text(); }
-    QString Preview() const { return m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(); }
+    QString Preview() const { return m_dialog->Preview().CommandLine(); }
     bool Enabled(int id) const { return m_dialog->GetDlgItem(id)->isEnabled(); }
 
     void Type(int id, const QString& text)
@@ -79,7 +89,7 @@ TEST_F(MainDialog, InitialForm)
     EXPECT_EQ(m_dialog->Item<QComboBox>(kIdNavStatus)->count(), 16);
 
     for (const int id : {kIdMsg1, kIdMsg5, kIdAppendCrc}) EXPECT_TRUE(m_dialog->Item<QCheckBox>(id)->isChecked()) << id;
-    for (const int id : {kIdMsg18, kIdMsg19, kIdMsg24, kIdIgnoreTimings})
+    for (const int id : {kIdMsg18, kIdMsg19, kIdMsg24, kIdIgnoreTimings, kIdUpperCaseChecksum, kIdOwnShip})
         EXPECT_FALSE(m_dialog->Item<QCheckBox>(id)->isChecked()) << id;
     EXPECT_TRUE(m_dialog->Item<QRadioButton>(kIdOutputTcp)->isChecked());
     EXPECT_EQ(m_dialog->RunButton().text(), "Run AIS Emulator");
@@ -106,6 +116,14 @@ TEST_F(MainDialog, PreviewFollowsTypingUpToTheWorkedExample)
 
     QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdAppendCrc), Qt::LeftButton);
     EXPECT_TRUE(Preview().endsWith("--nmea-domsg5 --ignore-crc --output TCP*1234 ")) << Preview().toStdString();
+    QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdUpperCaseChecksum), Qt::LeftButton);
+    QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdOwnShip), Qt::LeftButton);
+    EXPECT_TRUE(Preview().endsWith("--ignore-crc --nmea-upper-crc --nmea-own-ship --output TCP*1234 ")) << Preview().toStdString();
+    QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputUdp), Qt::LeftButton);
+    Type(kIdUdpAddress, "[::1]:0");
+    EXPECT_EQ(Preview(), "Invalid parameter : --output");
+    Type(kIdUdpAddress, "[::1]:10110");
+    EXPECT_TRUE(Preview().endsWith("--nmea-own-ship --output UDP*[::1]:10110 ")) << Preview().toStdString();
 }
 
 TEST_F(MainDialog, EditKinds)
@@ -146,7 +164,7 @@ TEST_P(OutputSelection, EnablesExactlyItsControls)
     for (const int id : {kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD}) Type(id, "1");
     QTest::mouseClick(m_dialog->Item<QRadioButton>(GetParam().radio), Qt::LeftButton);
     const std::vector<int>& on = GetParam().enabled;
-    for (const int id : {kIdFileName, kIdBrowse, kIdTcpPort, kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) {
+    for (const int id : {kIdFileName, kIdBrowse, kIdTcpPort, kIdUdpAddress, kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) {
         const bool expected = std::find(on.begin(), on.end(), id) != on.end();
         EXPECT_EQ(Enabled(id), expected) << id;
     }
@@ -157,31 +175,39 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, OutputSelection,
     testing::Values(OutputRow{"File", kIdOutputFile, {kIdFileName, kIdBrowse}, "--output \"log.txt\" "},
                     OutputRow{"Tcp", kIdOutputTcp, {kIdTcpPort}, "--output TCP*1234 "},
+                    OutputRow{"Udp", kIdOutputUdp, {kIdUdpAddress}, "--output UDP*127.0.0.1:10110 "},
                     OutputRow{"Com", kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits},
                               "--output COM1 --output-baudrate 38400 --output-databits 8 --output-stopbits 1 "}),
     [](const testing::TestParamInfo<OutputRow>& info) { return std::string(info.param.name); });
 
+// Locked, every field that goes into the command line is disabled; unlocked, only the selected
+// output's fields among the output controls are enabled again.
 TEST_F(MainDialog, FormLockAndUnlock)
 {
-    const int locked[] = {kIdName, kIdCallSign, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD, kIdPortDest,
-                          kIdPortOrigin, kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdCourse,
-                          kIdRateOfTurn, kIdOutputFile, kIdFileName, kIdBrowse, kIdOutputTcp, kIdTcpPort,
-                          kIdOutputCom, kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings};
-    m_dialog->EnableForm(false);
-    for (const int id : locked) EXPECT_FALSE(Enabled(id)) << id;
-    for (const int id : {kIdRun, kIdCommandLine, kIdLog}) EXPECT_TRUE(Enabled(id)) << id;
+    const int form[] = {kIdName, kIdCallSign, kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD, kIdPortDest,
+                        kIdPortOrigin, kIdNavStatus, kIdPositioningDevice, kIdAccuracy, kIdShipType, kIdLatitude,
+                        kIdLongitude, kIdSpeed, kIdCourse, kIdRateOfTurn, kIdOutputFile, kIdOutputTcp, kIdOutputCom,
+                        kIdMsg1, kIdMsg5, kIdMsg18, kIdMsg19, kIdMsg24, kIdAppendCrc, kIdIgnoreTimings,
+                        kIdUpperCaseChecksum, kIdOwnShip, kIdOutputUdp};
+    const std::pair<int, std::vector<int>> outputs[] = {
+        {kIdOutputFile, {kIdFileName, kIdBrowse}},
+        {kIdOutputTcp, {kIdTcpPort}},
+        {kIdOutputUdp, {kIdUdpAddress}},
+        {kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}},
+    };
+    for (const auto& [radio, own] : outputs) {
+        QTest::mouseClick(m_dialog->Item<QRadioButton>(radio), Qt::LeftButton);
+        m_dialog->EnableForm(false);
+        for (const int id : form) EXPECT_FALSE(Enabled(id)) << id;
+        for (const auto& [other, fields] : outputs)
+            for (const int id : fields) EXPECT_FALSE(Enabled(id)) << id;
+        for (const int id : {kIdRun, kIdCommandLine, kIdLog}) EXPECT_TRUE(Enabled(id)) << id;
 
-    // Unlocking with TCP/IP selected enables the file fields too, but not the COM fields.
-    m_dialog->EnableForm(true);
-    for (const int id : locked) EXPECT_TRUE(Enabled(id)) << id;
-    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) EXPECT_FALSE(Enabled(id)) << id;
-
-    QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputCom), Qt::LeftButton);
-    m_dialog->EnableForm(false);
-    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}) EXPECT_FALSE(Enabled(id)) << id;
-    m_dialog->EnableForm(true);
-    for (const int id : {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits, kIdFileName, kIdTcpPort})
-        EXPECT_TRUE(Enabled(id)) << id;
+        m_dialog->EnableForm(true);
+        for (const int id : form) EXPECT_TRUE(Enabled(id)) << id;
+        for (const auto& [other, fields] : outputs)
+            for (const int id : fields) EXPECT_EQ(Enabled(id), other == radio) << radio << " " << id;
+    }
 }
 
 TEST_F(MainDialog, EnterAndEscapeDoNotClose)
@@ -211,13 +237,58 @@ TEST_F(MainDialog, BrowseReplacesFileNameAndRefreshesPreview)
     EXPECT_EQ(Text(kIdFileName), "/data/ais out/run1.nmea");
 }
 
-TEST_F(MainDialog, OutputFileDialogSettings)
+// Every line of the command-line box starts after a blank, and the box's text and what is copied
+// from it are the command line.
+TEST_F(MainDialog, PreviewBreaksLinesOnlyAtBlanks)
 {
+    m_dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dialog.get()));
+    for (const int id : {kIdMmsi, kIdImo, kIdDimA, kIdDimB, kIdDimC, kIdDimD}) Type(id, "1234567");
+    Type(kIdName, "NORTH-SEA-TRADER-OF-THE-HIGH-SEAS");
+    auto* box = m_dialog->Item<QPlainTextEdit>(kIdCommandLine);
+    QCoreApplication::processEvents();
+    const QString expected = QString::fromStdWString(m_dialog->BuildCommandLine());
+    int lines = 0;
+    for (QTextBlock block = box->document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i, ++lines) {
+            const int start = block.position() + layout->lineAt(i).textStart();
+            if (start > 0) {
+                EXPECT_EQ(expected[start - 1], u' ') << expected.mid(start - 10, 20).toStdString();
+            }
+        }
+    }
+    EXPECT_GT(lines, 3);
+    EXPECT_EQ(box->toPlainText().replace(u'\n', u' '), expected);
+    box->selectAll();
+    box->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+}
+
+// The output-file dialog lists every file of a folder, names without a dot included, under
+// its one filter entry.
+TEST_F(MainDialog, OutputFileDialogListsEveryFile)
+{
+    testsupport::TempDir folder;
+    for (const char* name : {"noext", "log.txt", "run.1.nmea"}) std::ofstream(folder.File(name)) << "x";
     const std::unique_ptr<QFileDialog> dialog = MakeOutputFileDialog(m_dialog.get());
-    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
-    EXPECT_EQ(dialog->nameFilters(), QStringList{"Any file(*.*)"});
-    EXPECT_TRUE(dialog->defaultSuffix().isEmpty());
-    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    dialog->setDirectory(QString::fromStdString(folder.Path().string()));
+    dialog->show();
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    const auto listed = [&] {
+        QStringList names;
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+            names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+        names.sort();
+        return names;
+    };
+    (void)QTest::qWaitFor([&] { return listed().size() >= 3; }, 3000);
+    EXPECT_EQ(listed(), (QStringList{"log.txt", "noext", "run.1.nmea"}));
+    auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(filters, nullptr);
+    EXPECT_EQ(filters->currentText(), "Any file(*.*)");
+    dialog->hide();
 }
 
 // Records (and swallows) the panel's own events posted to the dialog.
@@ -272,14 +343,72 @@ TEST_F(MainDialog, TitleButtonsInARowPostTheirEvents)
     m_dialog->removeEventFilter(&posted);
 }
 
-TEST_F(MainDialog, RegisteredEventsAreDistinct)
+// The draw of an index in 0..n-1, written from its description: buckets of 2^32-1 divided by n
+// (one larger when the remainder is n-1); outputs past the last bucket are drawn again.
+std::uint32_t DrawIndex(std::mt19937& generator, std::uint32_t n)
 {
-    std::set<int> types;
-    for (const PanelMessage m : {PanelMessage::LogMessage, PanelMessage::StartSim, PanelMessage::StopSim,
-                                 PanelMessage::GenerateRandomShip, PanelMessage::GoToSite, PanelMessage::CheckUpdate})
-        types.insert(RegisteredEventType(m));
-    EXPECT_EQ(types.size(), 6U);
-    EXPECT_STREQ(RegisteredEventName(PanelMessage::StartSim), "WM_g_msgStartSIM");
+    const std::uint32_t bucket = 4294967295U / n + (4294967295U % n == n - 1 ? 1 : 0);
+    for (;;)
+        if (const std::uint32_t index = static_cast<std::uint32_t>(generator()) / bucket; index < n) return index;
+}
+
+// Random Ship fills the form from the lists it is given, as the draw for the clock's second
+// picks: each row's own texts, halved dimensions and type item.
+TEST(RandomShipForm, FillsTheFormFromTheGivenLists)
+{
+    EnsureQtApplication();
+    static const ShipRecord ships[] = {
+        {L"ALPHA STAR", L"A1B2", L"", L"1111111", L"PASSENGER", L"100.9", L"20.5", L"5"},
+        {L"BRAVO", L"B3", L"", L"", L"Tug", L"44.4", L"10.2", L"3"},
+        {L"CHARLIE", L"C4", L"", L"3333333", L"CONTAINER CARRIER", L"7.9", L"3", L"1"},
+    };
+    static const wchar_t* const ports[] = {L"NAPLES", L"MOMBASA", L"CAPE  TOWN"};
+    struct Expected {
+        const char* dimAB;
+        const char* dimCD;
+        int type;
+    };
+    const Expected expected[] = {{"50", "10", 60}, {"22", "5", 52}, {"3", "1", 20}};
+
+    std::int64_t clock = 1700000000;
+    CMainDlg::Options options;
+    options.programDirectory = "/nonexistent-kvl-panel-dir";
+    options.messageBoxes = std::make_shared<FakeMessageBoxes>();
+    options.calendarTime = [&clock] { return clock; };
+    options.ships = ships;
+    options.ports = ports;
+    CMainDlg dialog(std::move(options));
+    dialog.Item<QLineEdit>(kIdMmsi)->setText("123456789");
+    std::set<std::uint32_t> seen;
+    for (; clock < 1700000100 && seen.size() < 3; ++clock) {
+        const auto t = static_cast<std::uint32_t>(clock);
+        std::mt19937 shipDraw(t), destDraw(t), originDraw(t + 1);
+        const std::uint32_t dest = DrawIndex(destDraw, 3);
+        std::uint32_t origin = DrawIndex(originDraw, 3);
+        while (origin == dest) origin = DrawIndex(originDraw, 3);
+        const std::uint32_t ship = DrawIndex(shipDraw, 3);
+        seen.insert(ship);
+
+        dialog.GenerateRandomShip();
+        const auto text = [&dialog](int id) { return dialog.Item<QLineEdit>(id)->text(); };
+        EXPECT_EQ(text(kIdName), QString::fromWCharArray(ships[ship].name)) << clock;
+        EXPECT_EQ(text(kIdCallSign), QString::fromWCharArray(ships[ship].callSign));
+        EXPECT_EQ(text(kIdImo), QString::fromWCharArray(ships[ship].imo));
+        EXPECT_EQ(text(kIdPortDest), QString::fromWCharArray(ports[dest]));
+        EXPECT_EQ(text(kIdPortOrigin), QString::fromWCharArray(ports[origin]));
+        for (const int id : {kIdDimA, kIdDimB}) EXPECT_EQ(text(id), expected[ship].dimAB);
+        for (const int id : {kIdDimC, kIdDimD}) EXPECT_EQ(text(id), expected[ship].dimCD);
+        EXPECT_EQ(dialog.Item<QComboBox>(kIdShipType)->currentData().toInt(), expected[ship].type);
+        EXPECT_EQ(text(kIdMmsi), "123456789");
+        // The preview follows, ship type included (a row without IMO stops at that check).
+        const QString preview = dialog.Preview().CommandLine();
+        if (ships[ship].imo[0] != L'\0') {
+            EXPECT_TRUE(preview.contains(QStringLiteral("--vessel-type %1 ").arg(expected[ship].type))) << preview.toStdString();
+        } else {
+            EXPECT_EQ(preview, "Invalid parameter : --vessel-imo");
+        }
+    }
+    EXPECT_EQ(seen.size(), 3U);
 }
 
 TEST_F(MainDialog, NoCaptionCutOffAndNoControlsOverlap)

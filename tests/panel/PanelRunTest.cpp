@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTest>
 #include <csignal>
 #include <fstream>
@@ -12,7 +13,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include "panel/core/RandomShip.h"
 #include "panel/ui/CMainDlg.h"
 #include "panel/ui/ControlIds.h"
 #include "panel/ui/PanelEvents.h"
@@ -116,17 +116,20 @@ TEST_F(PanelRun, UnterminatedLastLineComesBeforeStopped)
     EXPECT_EQ(RawLogLine(2), "last piece");
 }
 
-TEST_F(PanelRun, QuoteTypedIntoNameReachesTheEmulatorAsWindowsSplitsIt)
+TEST_F(PanelRun, QuotesAndBackslashesReachTheEmulatorAsTyped)
 {
-    SetText(kIdName, "ARGS \"Q\"");
+    SetText(kIdName, "ARGS \"Q\"\\");
     SetText(kIdCallSign, "C1");
+    m_dialog->Item<QRadioButton>(kIdOutputFile)->click();
+    SetText(kIdFileName, "log.txt\" --ignore-crc=\"1");
     PressRun();
     ASSERT_TRUE(WaitForLog("Emulator stopped!"));
     const QStringList log = Log();
     const qsizetype name = log.indexOf("arg:--vessel-name");
     ASSERT_GE(name, 0) << log.join('|').toStdString();
-    EXPECT_EQ(log.mid(name, 4), (QStringList{"arg:--vessel-name", "arg:ARGS Q", "arg:--vessel-call", "arg:C1"}));
-    EXPECT_TRUE(log.contains("arg:TCP*1234"));
+    EXPECT_EQ(log.mid(name, 4), (QStringList{"arg:--vessel-name", "arg:ARGS \"Q\"\\", "arg:--vessel-call", "arg:C1"}));
+    EXPECT_FALSE(log.contains("arg:--ignore-crc"));
+    EXPECT_EQ(log.mid(log.indexOf("arg:--output"), 2), (QStringList{"arg:--output", "arg:log.txt\" --ignore-crc=\"1"}));
     EXPECT_TRUE(log.contains(QString::fromStdString("cwd:" + std::filesystem::canonical(m_fake.Path()).string())));
 }
 
@@ -156,6 +159,55 @@ TEST_F(PanelRun, FormLockedWhileRunningAndRunAsksBeforeStopping)
     EXPECT_EQ(m_dialog->RunButton().text(), "Start KVL AIS Emulator");
 }
 
+// While a run is on, the form shows what runs: no field of the command line can change, and
+// Random Ship waits. Afterwards only the selected output's fields are enabled again.
+TEST_F(PanelRun, RunningFormShowsWhatRuns)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    for (const int id : {kIdMmsi, kIdLatitude, kIdLongitude, kIdSpeed, kIdName, kIdTcpPort, kIdFileName})
+        EXPECT_FALSE(m_dialog->GetDlgItem(id)->isEnabled()) << id;
+    const QString preview = m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText();
+    Post(PanelMessage::GenerateRandomShip);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Text(kIdName), "SILENT");
+    EXPECT_EQ(m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(), preview);
+
+    m_boxes->answers = {true};
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdMmsi)->isEnabled());
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdTcpPort)->isEnabled());
+    for (const int id : {kIdFileName, kIdBrowse, kIdComPort, kIdBaud}) EXPECT_FALSE(m_dialog->GetDlgItem(id)->isEnabled()) << id;
+}
+
+// The replaced run's end arrives after the update check has started; the button and the form
+// follow the update check all the same.
+TEST_F(PanelRun, SlowUpdateCheckReplacingARunShowsRunningUntilItEnds)
+{
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    std::ofstream(m_fake.Path() / "slow-update") << "";
+    m_boxes->answers = {true};
+    Post(PanelMessage::CheckUpdate);
+    // The update check's own start: the log emptied, its answer still to come.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log() == QStringList{"Emulator started!"}; }, 10000)) << Log().join('|').toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(Log(), QStringList{"Emulator started!"});
+    EXPECT_EQ(m_dialog->RunButton().text(), "Stop KVL AIS Emulator");
+    EXPECT_EQ(m_dialog->RunButton().Colours().normalBottom, kRunningColours.normalBottom);
+    EXPECT_FALSE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+    EXPECT_TRUE(m_dialog->IsRunActive());
+
+    ASSERT_TRUE(WaitForLog("Emulator stopped!"));
+    EXPECT_EQ(Log(), (QStringList{"Emulator started!", "update check", "Emulator stopped!"}));
+    EXPECT_EQ(m_dialog->RunButton().text(), "Start KVL AIS Emulator");
+    EXPECT_EQ(m_dialog->RunButton().Colours().normalBottom, kIdleColours.normalBottom);
+    EXPECT_TRUE(m_dialog->GetDlgItem(kIdName)->isEnabled());
+}
+
 TEST_F(PanelRun, StartAfterARunEndedByItselfStartsAtOnceWithAnEmptiedLog)
 {
     SetText(kIdName, "BURST");
@@ -168,11 +220,12 @@ TEST_F(PanelRun, StartAfterARunEndedByItselfStartsAtOnceWithAnEmptiedLog)
     EXPECT_FALSE(Log().contains("one"));
 }
 
-TEST_F(PanelRun, BadFormStartsNothing)
+TEST_F(PanelRun, BadFormStartsNothingAndSaysWhyInTheLog)
 {
     SetText(kIdMmsi, "");
     PressRun();
     EXPECT_EQ(m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText(), "Invalid parameter : --vessel-mmsi");
+    EXPECT_EQ(Log(), QStringList{"Invalid parameter : --vessel-mmsi"});
     EXPECT_EQ(m_dialog->EmulatorPid(), -1);
     EXPECT_TRUE(m_boxes->shown.empty());
 }
@@ -396,39 +449,19 @@ TEST_F(PanelRun, SiteButtonDoesNotWaitForTheBrowser)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !std::filesystem::exists("/proc/" + pid); }, 10000)) << pid;
 }
 
-TEST_F(PanelRun, RandomShipFillsTheFormFromTheLists)
+// A run's news are tagged with their run: news of a run that is not the current one change
+// nothing, whatever they say.
+TEST_F(PanelRun, NewsOfAnotherRunChangeNothing)
 {
-    m_dialog->GenerateRandomShip();
-    const panel::RandomShipIndices picked =
-        panel::DrawRandomShipIndices(kClockTime, kClockTime, kClockTime, kShipCount, kPortCount);
-    const ShipRecord& row = g_ships[picked.ship];
-    EXPECT_EQ(Text(kIdName).toStdWString(), row.name);
-    EXPECT_EQ(Text(kIdCallSign).toStdWString(), row.callSign);
-    EXPECT_EQ(Text(kIdImo).toStdWString(), row.imo);
-    EXPECT_EQ(Text(kIdPortDest).toStdWString(), g_ports[picked.destination]);
-    EXPECT_EQ(Text(kIdPortOrigin).toStdWString(), g_ports[picked.origin]);
-    EXPECT_NE(Text(kIdPortDest), Text(kIdPortOrigin));
-    const int halfLength = static_cast<int>(std::stof(row.length)) / 2;
-    const int halfBeam = static_cast<int>(std::stof(row.beam)) / 2;
-    EXPECT_EQ(Text(kIdDimA), QString::number(halfLength));
-    EXPECT_EQ(Text(kIdDimB), QString::number(halfLength));
-    EXPECT_EQ(Text(kIdDimC), QString::number(halfBeam));
-    EXPECT_EQ(Text(kIdDimD), QString::number(halfBeam));
-    const QString type = m_dialog->Item<QComboBox>(kIdShipType)->currentText();
-    EXPECT_TRUE(type.startsWith(QString::fromWCharArray(row.type), Qt::CaseInsensitive) ||
-                m_dialog->Item<QComboBox>(kIdShipType)->currentIndex() == 0)
-        << type.toStdString();
-    // The preview follows, ship type included.
-    const QString preview = m_dialog->Item<QPlainTextEdit>(kIdCommandLine)->toPlainText();
-    EXPECT_TRUE(preview.contains(QStringLiteral("--vessel-type %1 ").arg(m_dialog->Item<QComboBox>(kIdShipType)->currentData().toInt())) ||
-                preview.startsWith("Invalid parameter"))
-        << preview.toStdString();
-
-    // The same second gives the same ship and ports; MMSI and the rest stay.
-    SetText(kIdName, "OTHER");
-    m_dialog->GenerateRandomShip();
-    EXPECT_EQ(Text(kIdName).toStdWString(), row.name);
-    EXPECT_EQ(Text(kIdMmsi), "123456789");
+    SetText(kIdName, "SILENT");
+    PressRun();
+    ASSERT_TRUE(WaitForLog("Emulator started!"));
+    for (const panel::RunNews news : {panel::RunNews::Output, panel::RunNews::Stopped, panel::RunNews::Started})
+        QCoreApplication::postEvent(m_dialog.get(), new RunNewsEvent({0, news, "stale\n"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Log(), QStringList{"Emulator started!"});
+    EXPECT_EQ(m_dialog->RunButton().text(), "Stop KVL AIS Emulator");
+    EXPECT_FALSE(m_dialog->GetDlgItem(kIdName)->isEnabled());
 }
 
 } // namespace
