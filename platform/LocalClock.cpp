@@ -4,11 +4,10 @@
 
 namespace platform {
 
-LocalTime GetLocalTime()
+namespace {
+
+LocalTime FromTm(const std::tm& tm)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
     LocalTime t;
     t.year = static_cast<unsigned>(tm.tm_year + 1900);
     t.month = static_cast<unsigned>(tm.tm_mon + 1);
@@ -17,6 +16,27 @@ LocalTime GetLocalTime()
     t.minute = static_cast<unsigned>(tm.tm_min);
     // A leap second (60) is reported as 59 so that the 6-bit time stamp stays a valid second.
     t.second = static_cast<unsigned>(tm.tm_sec > 59 ? 59 : tm.tm_sec);
+    return t;
+}
+
+} // namespace
+
+LocalTime GetLocalTime()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return FromTm(tm);
+}
+
+LocalTime GetUtcTime()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm tm{};
+    gmtime_r(&now.tv_sec, &tm);
+    LocalTime t = FromTm(tm);
+    t.millisecond = static_cast<unsigned>(now.tv_nsec / 1000000);
     return t;
 }
 

@@ -12,9 +12,13 @@ struct LocalTime {
     unsigned hour = 0;
     unsigned minute = 0;
     unsigned second = 0;
+    unsigned millisecond = 0;  // filled by GetUtcTime only
 };
 
 LocalTime GetLocalTime();
+
+// The same fields in UTC, with milliseconds: the time a GPS receiver reports.
+LocalTime GetUtcTime();
 
 // Where a component reads the local time from; tests put a fixed time here.
 using LocalTimeSource = std::function<LocalTime()>;

@@ -6,7 +6,7 @@ packages=(
   libboost-program-options-dev libboost-dev libboost-random-dev
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  gpsd-clients socat libgeographiclib-dev
+  gpsd-clients gpsd python3-ais socat libgeographiclib-dev
   fonts-liberation
 )
 missing=()

@@ -41,7 +41,7 @@ using K = DefaultKind;
 const OptionRow kOptions[] = {
     {"help,h", {}, K::None, "produce help message"},
     {"output", &S::output, K::None,
-     R"kvl(Save output as file name: CON, COM1, COM2, C:\AIS\log.txt, "c:\Program Files\data\log1.txt")kvl"},
+     R"kvl(Save output as file name: CON, COM1, COM2, C:\AIS\log.txt, "c:\Program Files\data\log1.txt"; TCP*port; UDP*host:port)kvl"},
     {"output-baudrate", &S::outputBaudRate, K::Declared, "Output stream rate (valid for serial ONLY) : 9600,19200,38400,..."},
     {"output-databits", &S::outputDataBits, K::Declared, "Output stream data bits (valid for serial ONLY) : 8"},
     {"output-stopbits", &S::outputStopBits, K::Declared, "Output stream stop bits (valid for serial ONLY) : 1, 2"},
@@ -72,6 +72,9 @@ const OptionRow kOptions[] = {
     {"nmea-domsg19", &S::nmeaDoMsg19, K::Implicit, "Debug: Generate AIS Message Type 19 (class B)"},
     {"nmea-domsg24", &S::nmeaDoMsg24, K::Implicit, "Debug: Generate AIS Message Type 24 A/B (class B)"},
     {"check-update", &S::checkUpdate, K::Implicit, "Check for software updates"},
+    {"nmea-upper-crc", &S::nmeaUpperCrc, K::Implicit, "Write the NMEA checksum in upper case (for strict decoders)"},
+    {"nmea-own-ship", &S::nmeaOwnShip, K::Implicit,
+     "The vessel is the own ship: AIS as !AIVDO, and GPS sentences (RMC, GGA, VTG, ZDA, HDT) every second"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions

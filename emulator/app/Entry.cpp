@@ -1,6 +1,7 @@
 #include "emulator/app/Entry.h"
 
 #include "emulator/app/CommandLine.h"
+#include "emulator/app/TextWarnings.h"
 #include "emulator/app/UpdateCheck.h"
 #include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/model/CVesselModelImpl.h"
@@ -53,6 +54,9 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
     model.m_enableMsg19 = s.nmeaDoMsg19;
     model.m_enableMsg24 = s.nmeaDoMsg24;
     model.Encoder().m_bChecksumEnabled = !s.ignoreCrc;
+    model.Encoder().m_bUpperCaseChecksum = s.nmeaUpperCrc;
+    model.Encoder().m_bOwnShip = s.nmeaOwnShip;
+    model.m_ownShip = s.nmeaOwnShip;
 }
 
 int RunVesgen(int argc, char** argv)
@@ -85,6 +89,7 @@ int RunVesgen(int argc, char** argv)
         return -1;
     }
 
+    WarnAboutUnsendableText(settings, std::cerr);
     {
         CVesselModelImpl model(settings.output);
         ApplySettings(settings, model);

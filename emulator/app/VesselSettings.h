@@ -8,7 +8,7 @@
 // declared default of the options that have one (shown by the help), the initial value
 // of the others.
 struct VesselSettings {
-    std::string output = "CON";  // where the sentences go: a file, CON, COMn or TCP*port
+    std::string output = "CON";  // where the sentences go: a file, CON, COMn, TCP*port or UDP*host:port
     int outputBaudRate = 38400;  // bits per second, serial only
     int outputDataBits = 8;      // serial only
     int outputStopBits = 1;      // serial only: 1 gives one stop bit, any other value two
@@ -39,4 +39,6 @@ struct VesselSettings {
     bool nmeaDoMsg19 = false;
     bool nmeaDoMsg24 = false;
     bool checkUpdate = false;
+    bool nmeaUpperCrc = false;   // checksum digits in upper case
+    bool nmeaOwnShip = false;    // the vessel is the own ship: AIVDO and GPS sentences
 };

@@ -3,6 +3,7 @@
 #include "emulator/channels/CBasicFileWriter.h"
 #include "emulator/channels/ChannelReport.h"
 #include "emulator/channels/TCPServerChannelWriterImpl.h"
+#include "emulator/channels/UDPChannelWriterImpl.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,18 +15,25 @@ namespace {
 // The group is lazy and matches nothing: the port text is taken from just after "TCP*".
 const std::regex kTcpPattern(R"(TCP\*(d*?))", std::regex::ECMAScript | std::regex::icase);
 
+constexpr std::string_view kUdpPrefix = "UDP*";
 constexpr std::string_view kSerialDevicePrefix = "/dev/ttyS";
 constexpr std::string_view kSerialNamePrefix = "COM";
 constexpr std::size_t kSerialNamePrefixLength = kSerialNamePrefix.size();
+
+bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix)
+{
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
 
 // The whole text is "COM" in any letter case followed by decimal digits only. Checked
 // by hand: the library's regex matcher recurses once per character and overflows the
 // stack on a name of tens of thousands of digits.
 bool IsSerialName(const std::string& output)
 {
-    if (output.size() < kSerialNamePrefixLength) return false;
-    for (std::size_t i = 0; i < kSerialNamePrefixLength; ++i)
-        if (std::toupper(static_cast<unsigned char>(output[i])) != kSerialNamePrefix[i]) return false;
+    if (!StartsWithIgnoringCase(output, kSerialNamePrefix)) return false;
     return std::all_of(output.begin() + kSerialNamePrefixLength, output.end(),
                        [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -48,7 +56,10 @@ OutputClassification ClassifyOutput(const std::string& output)
 {
     OutputClassification result;
     std::smatch tcp;
-    if (std::regex_search(output, tcp, kTcpPattern)) {
+    if (StartsWithIgnoringCase(output, kUdpPrefix)) {
+        result.kind = OutputKind::Udp;
+        result.portText = output.substr(kUdpPrefix.size());
+    } else if (std::regex_search(output, tcp, kTcpPattern)) {
         result.kind = OutputKind::Tcp;
         result.portText = output.substr(static_cast<std::size_t>(tcp.position(0) + tcp.length(0)));
     } else if (IsSerialName(output)) {
@@ -75,6 +86,12 @@ bool SelectAndOpenChannel(std::string& output, const SerialLineSettings& serial,
     const OutputClassification classification = ClassifyOutput(output);
     if (classification.kind == OutputKind::Tcp) {
         writer = new TCPServerChannelWriterImpl;
+        output = classification.portText;
+        const std::string target = output;
+        return writer->Open(target.c_str());
+    }
+    if (classification.kind == OutputKind::Udp) {
+        writer = new UDPChannelWriterImpl;
         output = classification.portText;
         const std::string target = output;
         return writer->Open(target.c_str());

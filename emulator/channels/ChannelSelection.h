@@ -5,14 +5,15 @@
 #include <functional>
 #include <string>
 
-enum class OutputKind { File, Serial, Tcp };
+enum class OutputKind { File, Serial, Tcp, Udp };
 
 struct OutputClassification {
     OutputKind kind = OutputKind::File;
-    std::string portText;  // for Tcp: everything after the first "TCP*"
+    std::string portText;  // for Tcp: everything after the first "TCP*"; for Udp: after "UDP*"
 };
 
-// Classifies the text of the output option: "TCP*" anywhere selects the TCP server,
+// Classifies the text of the output option: "UDP*" at the start (any case) selects UDP
+// datagrams to HOST:PORT, "TCP*" anywhere selects the TCP server,
 // "COM" + digits (whole text, any case) a serial port, anything else a file or device.
 OutputClassification ClassifyOutput(const std::string& output);
 
@@ -23,7 +24,7 @@ struct SerialLineSettings {
 };
 
 // Selects, creates and opens the channel for `output`, and configures a serial port.
-// For TCP, `output` is replaced by its port text. The created writer is stored in
+// For TCP, `output` is replaced by its port text, for UDP by its HOST:PORT text. The created writer is stored in
 // `writer` even when opening fails, so that its owner releases it. Failures are
 // reported on standard error. Returns true when the channel is ready.
 bool SelectAndOpenChannel(std::string& output, const SerialLineSettings& serial, IChannelWriter*& writer);

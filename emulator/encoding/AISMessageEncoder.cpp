@@ -240,10 +240,19 @@ ComposeContext WithoutClock(const IVessel& vessel)
 
 } // namespace
 
+std::string CAISMessageEncoder::Frame(const char* prefix, const std::string& bits, unsigned chars,
+                                      const char* fill) const
+{
+    std::string talkerPrefix = prefix;
+    // The own ship's messages come from its own transponder: "VDO" instead of "VDM".
+    if (m_bOwnShip) talkerPrefix[4] = 'O';
+    return FrameSentence(talkerPrefix, bits, chars, fill, m_bChecksumEnabled, m_bUpperCaseChecksum);
+}
+
 std::string& CAISMessageEncoder::ComposeMsg1(std::string& out) const
 {
     const ComposeContext context = WithoutClock(*m_pVessel);
-    out = FrameSentence(kSingleA, BuildBits(kMsg1Layout, context), kChars168, kNoFill, m_bChecksumEnabled);
+    out = Frame(kSingleA, BuildBits(kMsg1Layout, context), kChars168, kNoFill);
     return out;
 }
 
@@ -252,9 +261,8 @@ std::string& CAISMessageEncoder::ComposeMsg5(std::string& out) const
     ComposeContext context = WithoutClock(*m_pVessel);
     context.time = m_localTime();
     const std::string bits = BuildBits(kMsg5Layout, context);
-    out = FrameSentence(kFirstOfTwoA, bits, kMsg5FirstChars, kNoFill, m_bChecksumEnabled)
-        + FrameSentence(kSecondOfTwoA, bits.substr(kMsg5SecondStart), kMsg5SecondChars, kTwoFillBits,
-                        m_bChecksumEnabled);
+    out = Frame(kFirstOfTwoA, bits, kMsg5FirstChars, kNoFill)
+        + Frame(kSecondOfTwoA, bits.substr(kMsg5SecondStart), kMsg5SecondChars, kTwoFillBits);
     return out;
 }
 
@@ -262,7 +270,7 @@ std::string& CAISMessageEncoder::ComposeMsg18(std::string& out) const
 {
     ComposeContext context = WithoutClock(*m_pVessel);
     context.time = m_localTime();
-    out = FrameSentence(kSingleB, BuildBits(kMsg18Layout, context), kChars168, kNoFill, m_bChecksumEnabled);
+    out = Frame(kSingleB, BuildBits(kMsg18Layout, context), kChars168, kNoFill);
     return out;
 }
 
@@ -270,14 +278,14 @@ std::string& CAISMessageEncoder::ComposeMsg19(std::string& out) const
 {
     ComposeContext context = WithoutClock(*m_pVessel);
     context.time = m_localTime();
-    out = FrameSentence(kSingleB, BuildBits(kMsg19Layout, context), kChars312, kNoFill, m_bChecksumEnabled);
+    out = Frame(kSingleB, BuildBits(kMsg19Layout, context), kChars312, kNoFill);
     return out;
 }
 
 std::string& CAISMessageEncoder::ComposeMsg24(std::string& out) const
 {
     const ComposeContext context = WithoutClock(*m_pVessel);
-    out = FrameSentence(kSingleB, BuildBits(kMsg24ALayout, context), kChars168, kNoFill, m_bChecksumEnabled)
-        + FrameSentence(kSingleB, BuildBits(kMsg24BLayout, context), kChars168, kNoFill, m_bChecksumEnabled);
+    out = Frame(kSingleB, BuildBits(kMsg24ALayout, context), kChars168, kNoFill)
+        + Frame(kSingleB, BuildBits(kMsg24BLayout, context), kChars168, kNoFill);
     return out;
 }

@@ -23,8 +23,12 @@ public:
     void SetLocalTimeSource(platform::LocalTimeSource source) { m_localTime = std::move(source); }
 
     bool m_bChecksumEnabled = true;
+    bool m_bUpperCaseChecksum = false;  // checksum digits in upper case
+    bool m_bOwnShip = false;            // the vessel is the own ship: "!AIVDO" instead of "!AIVDM"
     IVessel* m_pVessel;
 
 private:
+    std::string Frame(const char* prefix, const std::string& bits, unsigned chars, const char* fill) const;
+
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
 };

@@ -70,6 +70,18 @@ std::string TextToSixBit(const std::string& text, unsigned chars)
     return bits;
 }
 
+std::string SixBitTextAsSent(const std::string& text, unsigned chars)
+{
+    std::string sent;
+    for (const char c : text.substr(0, chars)) {
+        const unsigned byte = static_cast<unsigned char>(c);
+        const unsigned code = (byte <= 64 ? byte : byte - 64) & 0x3FU;
+        // Codes 0-31 stand for '@'..'_', codes 32-63 for ' '..'?'.
+        sent += static_cast<char>(code < 32 ? code + 64 : code);
+    }
+    return sent;
+}
+
 std::uint8_t BitsToValue(const std::string& bits)
 {
     unsigned value = 0;
@@ -92,20 +104,20 @@ std::string ArmorPayload(std::string bits, unsigned chars)
     return payload;
 }
 
-std::string NmeaChecksum(const std::string& body)
+std::string NmeaChecksum(const std::string& body, bool upperCase)
 {
     unsigned sum = 0;
     for (const char c : body) sum ^= static_cast<unsigned char>(c);
-    static constexpr char kHexDigits[] = "0123456789abcdef";
-    return {kHexDigits[(sum >> 4) & 0xFU], kHexDigits[sum & 0xFU]};
+    const char* const digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+    return {digits[(sum >> 4) & 0xFU], digits[sum & 0xFU]};
 }
 
 std::string FrameSentence(const std::string& prefix, const std::string& bits, unsigned chars,
-                          const std::string& fill, bool checksumEnabled)
+                          const std::string& fill, bool checksumEnabled, bool upperCaseChecksum)
 {
     const std::string body = prefix + ArmorPayload(bits, chars) + fill;
     std::string line = "!" + body;
-    if (checksumEnabled) line += "*" + NmeaChecksum(body);
+    if (checksumEnabled) line += "*" + NmeaChecksum(body, upperCaseChecksum);
     return line + "\r\n";
 }
 

@@ -16,18 +16,23 @@ std::string IntToBits(std::int32_t value, unsigned width);
 // Lower case is not converted: each byte contributes its low six bits.
 std::string TextToSixBit(const std::string& text, unsigned chars);
 
+// The text a decoder reads back from TextToSixBit(text, chars), without the '@'
+// padding: bytes outside ' '..'_' come back as other characters ("u" as "5").
+std::string SixBitTextAsSent(const std::string& text, unsigned chars);
+
 // The value of the last (at most 8) characters of a bit text; '1' sets a bit.
 std::uint8_t BitsToValue(const std::string& bits);
 
 // The armoured payload of the first `chars` six-bit groups, after zero fill bits.
 std::string ArmorPayload(std::string bits, unsigned chars);
 
-// NMEA 0183 checksum of a sentence body as two lower-case hexadecimal digits.
-std::string NmeaChecksum(const std::string& body);
+// NMEA 0183 checksum of a sentence body as two hexadecimal digits, lower case unless
+// asked otherwise (strict readers want upper case).
+std::string NmeaChecksum(const std::string& body, bool upperCase = false);
 
 // "!" + prefix + payload + fill [+ "*" + checksum] + "\r\n".
 std::string FrameSentence(const std::string& prefix, const std::string& bits, unsigned chars,
-                          const std::string& fill, bool checksumEnabled);
+                          const std::string& fill, bool checksumEnabled, bool upperCaseChecksum = false);
 
 struct PositionFields {
     std::string latitude;   // 27 bits, 1/10000 minute

@@ -3,6 +3,7 @@
 #include "emulator/channels/ChannelSelection.h"
 #include "emulator/channels/IChannelWriter.h"
 #include "emulator/encoding/AISMessageEncoder.h"
+#include "emulator/encoding/GpsSentences.h"
 
 #include <cmath>
 #include <iostream>
@@ -196,6 +197,10 @@ void CVesselModelImpl::UpdateAndReport(double latDeg, double lonDeg, double cour
     };
 
     std::string stepBuffer;
+    if (m_ownShip) {
+        const OwnShipFix fix{latDeg, lonDeg, m_speedOverGround, m_courseOverGround, m_utcTime()};
+        AppendGpsSentences(fix, {m_pEncoder->m_bChecksumEnabled, m_pEncoder->m_bUpperCaseChecksum}, stepBuffer);
+    }
     std::string sentences;
     for (const ScheduledMessage& message : messages) {
         if (!m_ignoreTimings && !message.due) continue;

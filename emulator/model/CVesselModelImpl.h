@@ -3,6 +3,7 @@
 #include "emulator/model/IModelControl.h"
 #include "emulator/model/IVessel.h"
 #include "platform/Event.h"
+#include "platform/LocalClock.h"
 #include "platform/TickClock.h"
 
 #include <cstdint>
@@ -74,6 +75,8 @@ public:
     CAISMessageEncoder& Encoder() { return *m_pEncoder; }
     // Tests replace the tick source to drive the schedule without waiting.
     void SetTickSource(platform::TickSource source) { m_tickSource = std::move(source); }
+    // The own ship's GPS sentences carry UTC from here.
+    void SetUtcTimeSource(platform::LocalTimeSource source) { m_utcTime = std::move(source); }
 
     // Run state.
     std::thread m_simulationThread;
@@ -116,12 +119,14 @@ public:
     bool m_enableMsg18 = false;
     bool m_enableMsg19 = false;
     bool m_enableMsg24 = false;
+    bool m_ownShip = false;  // GPS sentences of the vessel's fix ahead of every step's AIS
 
     IChannelWriter* m_pChannelWriter = nullptr;  // owned from Start to Stop, destroyed by Release
     std::unique_ptr<CAISMessageEncoder> m_pEncoder;
 
 private:
     platform::TickSource m_tickSource = platform::GetTickCount;
+    platform::LocalTimeSource m_utcTime = platform::GetUtcTime;
 };
 
 // The simulation thread's body: steps the vessel about once a second until the model's

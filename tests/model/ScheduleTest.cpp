@@ -53,7 +53,7 @@ struct ScheduleFixture : ::testing::Test {
         size_t pos = 0;
         while ((pos = block.find('!', pos)) != std::string::npos) {
             const size_t comma5 = [&] { size_t p = pos; for (int i = 0; i < 5; ++i) p = block.find(',', p + 1); return p; }();
-            const bool secondFragment = block.compare(pos, 10, "!AIVDM,2,2") == 0;
+            const bool secondFragment = block.compare(pos + 6, 4, ",2,2") == 0;
             const char c = block[comma5 + 1];
             const bool part24B = c == 'H' && !types.empty() && types.back() == 24;
             if (!secondFragment && !part24B) types.push_back(c == '1' ? 1 : c == '5' ? 5 : c == 'B' ? 18 : c == 'C' ? 19 : c == 'H' ? 24 : -1);
@@ -252,3 +252,24 @@ TEST(VesselModel, ConstructionValues)
 }
 
 } // namespace
+
+// The own ship reports its fix every step, ahead of whatever AIS is due, and keeps the
+// AIS schedule of any other vessel.
+TEST_F(ScheduleFixture, OwnShipSendsGpsEveryStepBeforeItsAis)
+{
+    model.m_ownShip = true;
+    model.Encoder().m_bOwnShip = true;
+    model.m_speedOverGround = 0.0F;
+    model.m_navStatus = 15;
+    model.SetUtcTimeSource([] { return platform::LocalTime{2026, 1, 1, 12, 0, 0, 0}; });
+    StartAt(5000);
+    const auto run = Run(12);
+    ASSERT_EQ(blocks.size(), 12u);
+    EXPECT_EQ(StepsWith(run, 1), (std::vector<int>{11}));
+    for (const std::string& block : blocks) {
+        EXPECT_EQ(block.rfind("$GPRMC,120000.00,A,", 0), 0u) << block;
+        const std::size_t ais = block.find('!');
+        EXPECT_EQ(block.find("$HEHDT") < ais, true);
+        if (ais != std::string::npos) EXPECT_EQ(block.compare(ais, 7, "!AIVDO,"), 0) << block;
+    }
+}

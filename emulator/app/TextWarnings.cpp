@@ -1,0 +1,58 @@
+#include "emulator/app/TextWarnings.h"
+
+#include "emulator/encoding/BitFields.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+struct TextOption {
+    const char* name;
+    std::string VesselSettings::*field;
+    unsigned chars;  // six-bit characters of its field
+};
+
+const TextOption kTextOptions[] = {
+    {"--vessel-name", &VesselSettings::vesselName, 20},
+    {"--vessel-call", &VesselSettings::vesselCall, 7},
+    {"--port-dest", &VesselSettings::portDest, 20},
+};
+
+bool CarriedAsTyped(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= ' ' && byte <= '_';
+}
+
+// Control and non-ASCII bytes would garble the terminal; they are shown as \xNN.
+std::string Printable(const std::string& text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= ' ' && byte < 0x7F) {
+            shown += c;
+        } else {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
+void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err)
+{
+    for (const TextOption& option : kTextOptions) {
+        const std::string& text = settings.*option.field;
+        if (std::all_of(text.begin(), text.end(), CarriedAsTyped)) continue;
+        err << "Warning : " << option.name << " \"" << Printable(text)
+            << "\" has characters AIS text cannot carry (only upper case, digits, blank and "
+               "punctuation); it is sent as \""
+            << SixBitTextAsSent(text, option.chars) << "\"" << std::endl;
+    }
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "emulator/app/VesselSettings.h"
+
+#include <ostream>
+
+// Writes one "Warning : ..." line for each text option (name, call sign, destination)
+// that holds characters the AIS six-bit alphabet cannot carry as typed, saying what
+// will be sent instead. The sentences themselves are not changed.
+void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err);

@@ -1,0 +1,152 @@
+// The UDP writer on loopback receivers of the test's own (IPv4 and IPv6).
+#include "emulator/channels/ChannelSelection.h"
+#include "emulator/channels/UDPChannelWriterImpl.h"
+#include "tests/channels/ChannelTestSupport.h"
+#include "tests/support/GpsDecode.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kTwoSentences =
+    "!AIVDM,1,1,,A,1l3IT0?tSrR<hjPJVpH1hQKp0000,0*24\r\n"
+    "!AIVDM,2,1,0,A,5l3IT000?@Su<Q0<i<M<PU20p4lD00000000000l6@j6673EN<T3lU83i`11,0*0a\r\n"
+    "!AIVDM,2,2,0,A,Dm000000004,2*09\r\n";
+
+// A datagram socket bound to an ephemeral loopback port.
+struct Receiver {
+    int fd = -1;
+    std::uint16_t port = 0;
+
+    explicit Receiver(int family)
+    {
+        fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_storage address{};
+        socklen_t length = 0;
+        if (family == AF_INET) {
+            auto* in = reinterpret_cast<sockaddr_in*>(&address);
+            in->sin_family = AF_INET;
+            in->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            length = sizeof *in;
+        } else {
+            auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+            in6->sin6_family = AF_INET6;
+            in6->sin6_addr = in6addr_loopback;
+            length = sizeof *in6;
+        }
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) return;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
+                                       : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+    }
+    ~Receiver() { ::close(fd); }
+
+    std::vector<std::string> Datagrams(int timeoutMs = 1000) const
+    {
+        std::vector<std::string> received;
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, timeoutMs) > 0) {
+            char buffer[2048];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0) break;
+            received.emplace_back(buffer, static_cast<std::size_t>(n));
+            timeoutMs = 200;
+        }
+        return received;
+    }
+};
+
+TEST(UdpWriter, OneSentencePerDatagramOverIPv4AndIPv6)
+{
+    for (const auto& [family, host] : {std::pair{AF_INET, std::string("127.0.0.1")}, std::pair{AF_INET6, std::string("[::1]")},
+                                       std::pair{AF_INET, std::string("localhost")}}) {
+        SCOPED_TRACE(host);
+        const Receiver receiver(family);
+        ASSERT_NE(receiver.port, 0);
+        std::string output = "udp*" + host + ":" + std::to_string(receiver.port);
+        IChannelWriter* writer = nullptr;
+        ASSERT_TRUE(SelectAndOpenChannel(output, {}, writer));
+        ASSERT_TRUE(writer->Write(kTwoSentences.data(), static_cast<std::uint32_t>(kTwoSentences.size())));
+        EXPECT_TRUE(writer->IsAlive());
+        const std::vector<std::string> datagrams = receiver.Datagrams();
+        ASSERT_EQ(datagrams.size(), 3u);
+        std::string joined;
+        for (const std::string& d : datagrams) {
+            EXPECT_EQ(d.find("\r\n"), d.size() - 2) << d;
+            joined += d;
+        }
+        EXPECT_EQ(joined, kTwoSentences);
+        if (testsupport::GpsDecodeAvailable()) {
+            EXPECT_EQ(testsupport::GpsDecode(joined).size(), 2u);
+        }
+        writer->Close();
+        writer->Release();
+    }
+}
+
+TEST(UdpWriter, RefusedDestinationKeepsTheRunGoing)
+{
+    std::uint16_t port = 0;
+    {
+        const Receiver closed(AF_INET);  // bound then closed: sends draw ICMP refusals
+        port = closed.port;
+    }
+    std::string output = "UDP*127.0.0.1:" + std::to_string(port);
+    IChannelWriter* writer = nullptr;
+    ASSERT_TRUE(SelectAndOpenChannel(output, {}, writer));
+    for (int i = 0; i < 50; ++i)
+        EXPECT_TRUE(writer->Write(kTwoSentences.data(), static_cast<std::uint32_t>(kTwoSentences.size())));
+    EXPECT_TRUE(writer->IsAlive());
+    writer->Release();
+}
+
+TEST(UdpWriter, BadDestinationsAreRefusedWithAMessage)
+{
+    const char* const bad[] = {"",          "127.0.0.1",       "127.0.0.1:",      ":10110",  "127.0.0.1:0",
+                               "host:65536", "host:10110x",     "host:-1",         "::1:10110", "[::1]10110",
+                               "[::1:10110", "a b:10110",       "host:99999999999"};
+    for (const char* text : bad) {
+        SCOPED_TRACE(text);
+        channeltest::FdCapture err(2);
+        std::string output = std::string("UDP*") + text;
+        IChannelWriter* writer = nullptr;
+        EXPECT_FALSE(SelectAndOpenChannel(output, {}, writer));
+        ASSERT_NE(writer, nullptr);
+        EXPECT_FALSE(writer->IsAlive());
+        writer->Release();
+        EXPECT_NE(err.Text().find("Error : [UDP] invalid destination"), std::string::npos) << err.Text();
+    }
+    channeltest::FdCapture err(2);
+    std::string output = "UDP*no-such-host.invalid:10110";
+    IChannelWriter* writer = nullptr;
+    EXPECT_FALSE(SelectAndOpenChannel(output, {}, writer));
+    writer->Release();
+    EXPECT_NE(err.Text().find("Error : [UDP] cannot resolve host no-such-host.invalid"), std::string::npos);
+}
+
+TEST(UdpWriter, GoodDestinationTexts)
+{
+    const std::pair<const char*, UdpDestination> good[] = {
+        {"127.0.0.1:10110", {"127.0.0.1", 10110}},
+        {"[::1]:1", {"::1", 1}},
+        {"255.255.255.255:65535", {"255.255.255.255", 65535}},
+        {"plotter.local:2000", {"plotter.local", 2000}},
+    };
+    for (const auto& [text, expected] : good) {
+        const auto parsed = ParseUdpDestination(text);
+        ASSERT_TRUE(parsed.has_value()) << text;
+        EXPECT_EQ(parsed->host, expected.host);
+        EXPECT_EQ(parsed->port, expected.port);
+    }
+}
+
+} // namespace
