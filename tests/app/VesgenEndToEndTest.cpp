@@ -167,7 +167,8 @@ TEST_F(VesgenEndToEnd, HelpPrintsBannerAndOptionsAndEndsWithMinusOne)
         EXPECT_EQ(r.exitCode, kExitMinusOne) << word;
         EXPECT_EQ(r.out.rfind("KVL AIS Emulator\n", 0), 0U) << word;
         EXPECT_NE(r.out.find("\nAllowed options:\n  -h [ --help ]"), std::string::npos) << word;
-        EXPECT_NE(r.out.find("  --check-update [=arg(=1)]      Check for software updates\n\n"), std::string::npos);
+        EXPECT_NE(r.out.find("  --check-update [=arg(=1)]      Check for software updates\n"), std::string::npos);
+        EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n") << word;
         EXPECT_EQ(r.err, "") << word;
         EXPECT_FALSE(std::filesystem::exists(m_work.File("out.txt"))) << word;
     }

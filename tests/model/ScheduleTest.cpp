@@ -270,6 +270,8 @@ TEST_F(ScheduleFixture, OwnShipSendsGpsEveryStepBeforeItsAis)
         EXPECT_EQ(block.rfind("$GPRMC,120000.00,A,", 0), 0u) << block;
         const std::size_t ais = block.find('!');
         EXPECT_EQ(block.find("$HEHDT") < ais, true);
-        if (ais != std::string::npos) EXPECT_EQ(block.compare(ais, 7, "!AIVDO,"), 0) << block;
+        if (ais != std::string::npos) {
+            EXPECT_EQ(block.compare(ais, 7, "!AIVDO,"), 0) << block;
+        }
     }
 }
