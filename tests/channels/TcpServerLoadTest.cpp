@@ -238,14 +238,14 @@ TEST_F(TcpServerLoadTest, SlowReaderThatCatchesUpMissesNothing)
 {
     RawClient slow(m_port, 4096);
     ASSERT_TRUE(m_err.WaitFor(kConnected));
-    constexpr long kSentences = 60000;  // about 3 MiB, more than the sockets take at once
+    constexpr long kSentences = 100000;  // about 5 MiB, more than the sockets hold
     for (long i = 0; i < kSentences; i += 100) {
         std::string step;
         for (long k = i; k < i + 100; ++k) step += Sentence(k);
         ASSERT_TRUE(Write(step));
     }
-    // The reader stalls while the rest of the text waits its turn.
-    std::this_thread::sleep_for(1500ms);
+    // The reader stalls for several passes of the server while the rest of the text waits.
+    std::this_thread::sleep_for(3500ms);
     std::string received;
     const std::string last = Sentence(kSentences - 1);
     for (const auto end = Clock::now() + 10s; !received.ends_with(last) && Clock::now() < end;) {
