@@ -81,15 +81,6 @@ int Listen(const Socket& socket, int backlog)
     return 0;
 }
 
-Readiness WaitReadable(const Socket& socket, std::chrono::milliseconds timeout)
-{
-    // poll rather than select: select cannot take descriptors above FD_SETSIZE.
-    pollfd p{socket.NativeHandle(), POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
-    if (ready < 0) return Readiness::Failed;
-    return ready == 0 ? Readiness::TimedOut : Readiness::Ready;
-}
-
 std::uint16_t LocalPort(const Socket& socket)
 {
     sockaddr_in address{};
@@ -106,6 +97,7 @@ Readiness WaitAny(std::span<PollItem> items, std::chrono::milliseconds timeout)
         const short events = static_cast<short>((item.wantRead ? POLLIN : 0) | (item.wantWrite ? POLLOUT : 0));
         fds.push_back(pollfd{item.handle, events, 0});
     }
+    // poll rather than select: select cannot take descriptors above FD_SETSIZE.
     const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
     for (std::size_t i = 0; i < items.size(); ++i) {
         const short found = ready > 0 ? fds[i].revents : 0;

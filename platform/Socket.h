@@ -44,9 +44,6 @@ int Listen(const Socket& socket, int backlog);
 
 enum class Readiness { Ready, TimedOut, Failed };
 
-// Waits until the socket is readable (for a listening socket: a connection is pending).
-Readiness WaitReadable(const Socket& socket, std::chrono::milliseconds timeout);
-
 // The port a bound socket listens on (the system's choice after binding port 0); 0
 // when it cannot be read.
 std::uint16_t LocalPort(const Socket& socket);
