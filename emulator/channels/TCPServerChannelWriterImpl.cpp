@@ -3,8 +3,8 @@
 #include "emulator/channels/ChannelReport.h"
 #include "emulator/channels/TcpClientSlot.h"
 
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <sstream>
 #include <string>
