@@ -20,7 +20,7 @@ namespace {
 TEST(PanelWithEmulator, RunsVesgenToAFileAndStopsIt)
 {
     const std::filesystem::path vesgen = testsupport::ProgramPath("vesgen");
-    if (!std::filesystem::exists(vesgen)) GTEST_SKIP() << "vesgen is not built: " << vesgen << " does not exist";
+    ASSERT_TRUE(std::filesystem::exists(vesgen)) << vesgen << " does not exist (KVL_BIN_DIR names the folder of vesgen)";
     KVL_REQUIRE_GPSDECODE();
     EnsureQtApplication();
 
