@@ -1,6 +1,7 @@
 #include "emulator/channels/TCPServerChannelWriterImpl.h"
 
 #include "emulator/channels/ChannelReport.h"
+#include "emulator/channels/TcpPortText.h"
 
 #include <chrono>
 #include <sstream>
@@ -27,9 +28,8 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
         m_stopEvent.Set();
         return false;
     }
-    std::istringstream text{std::string(target)};
-    std::uint32_t port = 0;
-    if (!(text >> port)) {
+    const std::optional<std::uint32_t> port = ParseTcpPortText(target);
+    if (!port) {
         ReportChannelLine("Error : [TCP] invalid port number. (" + std::string(target) + ")");
         m_stopEvent.Set();
         return false;
@@ -38,7 +38,7 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
         ReportChannelLine("Error : [TCP] server thread already exists.");
         return false;
     }
-    m_port = port;
+    m_port = *port;
     try {
         m_serverThread = std::thread(&TCPServerChannelWriterImpl::ServerThreadProc, this);
     } catch (const std::system_error&) {
