@@ -13,9 +13,11 @@ targets=("$@")
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
+# Warnings are the plain build's business; clang 14 has false ones of its own (a call
+# through the interface from a destructor of the class that overrides it).
 dir=build-fuzz
 cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKVL_FUZZ=ON -DKVL_BUILD_PANEL=OFF -DBUILD_TESTING=OFF "${launcher[@]}"
+  -DKVL_FUZZ=ON -DKVL_BUILD_PANEL=OFF -DBUILD_TESTING=OFF -DKVL_WERROR=OFF "${launcher[@]}"
 cmake --build "$dir" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 mkdir -p "$dir/findings"

@@ -25,7 +25,10 @@ for stage in "${stages[@]}"; do
   esac
   dir="build-$stage"
   start=$SECONDS
-  cmake -S . -B "$dir" -DKVL_BUILD_PANEL=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo "$option" "${launcher[@]}"
+  # Warnings are the plain build's business: instrumented code draws false ones (GCC 12
+  # finds "maybe uninitialized" members inside <regex> under ASan).
+  cmake -S . -B "$dir" -DKVL_BUILD_PANEL=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVL_WERROR=OFF \
+    "$option" "${launcher[@]}"
   cmake --build "$dir" -j "$(nproc)"
   for suite in "${suites[@]}"; do
     ctest --test-dir "$dir/tests/$suite" --output-on-failure --timeout 300 -j 2 --no-tests=error
