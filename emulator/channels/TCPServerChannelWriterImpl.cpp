@@ -2,6 +2,7 @@
 
 #include "emulator/channels/ChannelReport.h"
 #include "emulator/channels/TcpClientSlot.h"
+#include "emulator/channels/TcpPortText.h"
 
 #include <array>
 #include <cerrno>
@@ -47,9 +48,8 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
         m_stopEvent.Set();
         return false;
     }
-    std::istringstream text{std::string(target)};
-    std::uint32_t port = 0;
-    if (!(text >> port)) {
+    const std::optional<std::uint32_t> port = ParseTcpPortText(target);
+    if (!port) {
         ReportChannelLine("Error : [TCP] invalid port number. (" + std::string(target) + ")");
         m_stopEvent.Set();
         return false;
@@ -58,7 +58,7 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
         ReportChannelLine("Error : [TCP] server thread already exists.");
         return false;
     }
-    m_port = port;
+    m_port = *port;
     try {
         m_serverThread = std::thread(&TCPServerChannelWriterImpl::ServerThreadProc, this);
     } catch (const std::system_error&) {
