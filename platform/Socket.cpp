@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -80,27 +81,53 @@ int Listen(const Socket& socket, int backlog)
     return 0;
 }
 
-Readiness WaitReadable(const Socket& socket, std::chrono::milliseconds timeout)
+std::uint16_t LocalPort(const Socket& socket)
 {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(socket.NativeHandle(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+    return ntohs(address.sin_port);
+}
+
+Readiness WaitAny(std::span<PollItem> items, std::chrono::milliseconds timeout)
+{
+    std::vector<pollfd> fds;
+    fds.reserve(items.size());
+    for (const PollItem& item : items) {
+        const short events = static_cast<short>((item.wantRead ? POLLIN : 0) | (item.wantWrite ? POLLOUT : 0));
+        fds.push_back(pollfd{item.handle, events, 0});
+    }
     // poll rather than select: select cannot take descriptors above FD_SETSIZE.
-    pollfd p{socket.NativeHandle(), POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(timeout.count()));
+    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const short found = ready > 0 ? fds[i].revents : 0;
+        items[i].readable = (found & POLLIN) != 0;
+        items[i].writable = (found & POLLOUT) != 0;
+        // POLLHUP comes only when both directions are shut; a half-close gives
+        // POLLRDHUP, which is not asked for here.
+        items[i].failed = (found & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+    }
     if (ready < 0) return Readiness::Failed;
     return ready == 0 ? Readiness::TimedOut : Readiness::Ready;
 }
 
-Socket Accept(const Socket& listener)
+Socket Accept(const Socket& listener, int& error)
 {
-    return Socket(::accept4(listener.NativeHandle(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    Socket accepted(::accept4(listener.NativeHandle(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    error = accepted.IsValid() ? 0 : errno;
+    return accepted;
 }
 
-bool PeerHasClosed(const Socket& socket)
+bool PeerEndedSending(const Socket& socket)
 {
-    pollfd p{socket.NativeHandle(), POLLIN | POLLRDHUP, 0};
-    if (::poll(&p, 1, 0) <= 0) return false;
-    if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) return true;
-    char byte = 0;
-    return ::recv(socket.NativeHandle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    pollfd p{socket.NativeHandle(), POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+bool ConnectionFails(const Socket& socket, std::chrono::milliseconds wait)
+{
+    pollfd p{socket.NativeHandle(), 0, 0};
+    return ::poll(&p, 1, static_cast<int>(wait.count())) > 0 && (p.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 long SendNoWait(const Socket& socket, const char* data, std::size_t count, int& error)

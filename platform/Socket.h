@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace platform {
 
@@ -43,15 +44,36 @@ int Listen(const Socket& socket, int backlog);
 
 enum class Readiness { Ready, TimedOut, Failed };
 
-// Waits until the socket is readable (for a listening socket: a connection is pending).
-Readiness WaitReadable(const Socket& socket, std::chrono::milliseconds timeout);
+// The port a bound socket listens on (the system's choice after binding port 0); 0
+// when it cannot be read.
+std::uint16_t LocalPort(const Socket& socket);
 
-// Accepts a pending connection as a non-blocking socket; an invalid Socket on failure.
-Socket Accept(const Socket& listener);
+// One descriptor of a WaitAny call: what to wait for, and what was found.
+struct PollItem {
+    int handle = -1;  // skipped when negative
+    bool wantRead = false;
+    bool wantWrite = false;
+    bool readable = false;
+    bool writable = false;
+    // An error on the connection or a hang-up in both directions; reported whatever
+    // was asked for. A peer that only ended its sending side does not count.
+    bool failed = false;
+};
 
-// True when the peer of a connected socket has closed its end or the connection has
-// failed; data the peer sent and nobody read does not count as closed.
-bool PeerHasClosed(const Socket& socket);
+// Waits until one of the items is ready or the timeout passes, and fills in the results.
+Readiness WaitAny(std::span<PollItem> items, std::chrono::milliseconds timeout);
+
+// Accepts a pending connection as a non-blocking socket; an invalid Socket with `error`
+// set on failure (EAGAIN when nothing is pending).
+Socket Accept(const Socket& listener, int& error);
+
+// True when the peer has ended its sending side: a half-close or a full close, which
+// look the same from here until data is sent to it.
+bool PeerEndedSending(const Socket& socket);
+
+// Waits up to `wait` for the connection to fail (reset or error); false when it still
+// stands at the end.
+bool ConnectionFails(const Socket& socket, std::chrono::milliseconds wait);
 
 // Sends without waiting for room and without the broken-pipe signal. Returns the bytes
 // sent, or -1 with `error` set.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing need.
+# Installs the Debian 12 packages that building and testing need, and any named as arguments.
 set -euo pipefail
 packages=(
   cmake g++ make
@@ -9,6 +9,7 @@ packages=(
   gpsd-clients gpsd python3-ais socat libgeographiclib-dev
   fonts-liberation
 )
+packages+=("$@")  # extra packages a stage needs (the fuzz targets' clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,17 +1,38 @@
 #include "emulator/channels/TCPServerChannelWriterImpl.h"
 
 #include "emulator/channels/ChannelReport.h"
+#include "emulator/channels/TcpClientSlot.h"
+#include "emulator/channels/TcpPortText.h"
 
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <sstream>
 #include <string>
 #include <system_error>
 
+#include <sys/socket.h>
+
 namespace {
 
-constexpr std::chrono::milliseconds kStopPollInterval{100};
-constexpr std::chrono::milliseconds kConnectionWait{1000};
-constexpr int kListenBacklog = 0;
+// Without a write, a pass ends after this long.
+constexpr std::chrono::milliseconds kPassLength{1000};
+// After a failed wait, so that a lasting failure does not spin.
+constexpr std::chrono::milliseconds kRetryPause{100};
+// How long a client that ended its sending side has to answer the empty line with a
+// reset; on loopback the answer comes within microseconds.
+constexpr std::chrono::milliseconds kHangUpAnswerWait{50};
+constexpr int kListenBacklog = SOMAXCONN;
+
+const char* const kConnected = "Information : [TCP] client connected.";
+const char* const kRefused = "Information : [TCP] connection refused, only one connection allowed.";
+const char* const kDisconnected = "Information : [TCP] client disconnected.";
+
+void DropClient(TcpClientSlot& client)
+{
+    client.Free();
+    ReportChannelLine(kDisconnected);
+}
 
 void ReportWithCode(const char* text, int code)
 {
@@ -27,9 +48,8 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
         m_stopEvent.Set();
         return false;
     }
-    std::istringstream text{std::string(target)};
-    std::uint32_t port = 0;
-    if (!(text >> port)) {
+    const std::optional<std::uint32_t> port = ParseTcpPortText(target);
+    if (!port) {
         ReportChannelLine("Error : [TCP] invalid port number. (" + std::string(target) + ")");
         m_stopEvent.Set();
         return false;
@@ -38,7 +58,7 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
         ReportChannelLine("Error : [TCP] server thread already exists.");
         return false;
     }
-    m_port = port;
+    m_port = *port;
     try {
         m_serverThread = std::thread(&TCPServerChannelWriterImpl::ServerThreadProc, this);
     } catch (const std::system_error&) {
@@ -49,9 +69,16 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
 
 bool TCPServerChannelWriterImpl::Write(const char* data, std::uint32_t count)
 {
-    std::lock_guard lock(m_queueLock);
-    if (data == nullptr || count == 0) return false;
-    m_pendingData.insert(m_pendingData.end(), data, data + count);
+    bool wasEmpty = false;
+    {
+        std::lock_guard lock(m_queueLock);
+        if (data == nullptr || count == 0) return false;
+        wasEmpty = m_pendingData.empty();
+        m_pendingData.insert(m_pendingData.end(), data, data + count);
+    }
+    // A queue that held text already has a wake-up on its way: the server thread
+    // clears the signal before it takes the queue.
+    if (wasEmpty) m_wake.Signal();
     return true;
 }
 
@@ -59,6 +86,7 @@ bool TCPServerChannelWriterImpl::Close()
 {
     if (!m_serverThread.joinable()) return false;
     m_stopEvent.Set();
+    m_wake.Signal();
     m_serverThread.join();
     m_listenSocket.Close();
     return true;
@@ -109,58 +137,78 @@ bool TCPServerChannelWriterImpl::StartListening()
         ReportWithCode("Error : [TCP] error starting local socket for listening, code = ", error);
         return false;
     }
+    // Port 0 leaves the choice to the system, and nobody could find the server.
+    if ((m_port & 0xFFFF) == 0) {
+        ReportChannelLine("Information : [TCP] listening on port " +
+                          std::to_string(platform::LocalPort(m_listenSocket)) + ".");
+    }
     return true;
 }
 
 void TCPServerChannelWriterImpl::ServeClients()
 {
-    platform::Socket client;
-    while (!m_stopEvent.Wait(kStopPollInterval)) {
-        const platform::Readiness pending = platform::WaitReadable(m_listenSocket, kConnectionWait);
-        if (pending == platform::Readiness::Failed) continue;
-        if (pending == platform::Readiness::Ready) {
-            // A client that has already hung up would otherwise be found out only by a
-            // later send, and a plotter reconnecting meanwhile would be refused.
-            if (client.IsValid() && platform::PeerHasClosed(client)) {
-                client.Close();
-                ReportChannelLine("Information : [TCP] client disconnected.");
-            }
-            if (!client.IsValid()) {
-                client = platform::Accept(m_listenSocket);
-                if (client.IsValid()) ReportChannelLine("Information : [TCP] client connected.");
-                continue;
-            }
-            platform::Socket newcomer = platform::Accept(m_listenSocket);
-            if (newcomer.IsValid()) {
-                newcomer.Close();
-                ReportChannelLine("Information : [TCP] connection refused, only one connection allowed.");
-            }
-        }
-        SendPendingData(client);
+    TcpClientSlot client;
+    bool acceptPaused = false;
+    while (!m_stopEvent.IsSet()) {
+        std::array<platform::PollItem, 3> items{};
+        items[0] = {.handle = acceptPaused ? -1 : m_listenSocket.NativeHandle(), .wantRead = true};
+        items[1] = {.handle = m_wake.Handle(), .wantRead = true};
+        items[2] = {.handle = client.Handle(), .wantWrite = client.HasBacklog()};
+        const platform::Readiness readiness = platform::WaitAny(items, kPassLength);
+        if (readiness == platform::Readiness::Failed && m_stopEvent.Wait(kRetryPause)) break;
+        if (m_stopEvent.IsSet()) break;
+        acceptPaused = false;
+
+        // Cleared before the queue is taken, so a write after that wakes the next wait.
+        if (items[1].readable) m_wake.Clear();
+        if (client.IsTaken() && items[2].failed) DropClient(client);
+        if (items[0].readable) acceptPaused = !AcceptPending(client);
+        // Whatever else happened in this pass, the queue goes to the client or away.
+        HandQueueTo(client);
+        if (client.IsTaken() && !client.SendWhatFits()) DropClient(client);
     }
 }
 
-void TCPServerChannelWriterImpl::SendPendingData(platform::Socket& client)
+bool TCPServerChannelWriterImpl::AcceptPending(TcpClientSlot& client)
 {
-    bool disconnected = false;
+    std::vector<platform::Socket> newcomers;
+    bool healthy = true;
+    for (;;) {
+        int error = 0;
+        platform::Socket accepted = platform::Accept(m_listenSocket, error);
+        if (accepted.IsValid()) {
+            newcomers.push_back(std::move(accepted));
+            continue;
+        }
+        if (error == EINTR || error == ECONNABORTED) continue;
+        // Anything but an empty queue of connections (out of descriptors, say) leaves
+        // the listening socket readable; it is left alone for a pass.
+        healthy = error == EAGAIN || error == EWOULDBLOCK;
+        break;
+    }
+    if (newcomers.empty()) return healthy;
+
+    if (client.IsTaken() && !client.StillReads(kHangUpAnswerWait)) DropClient(client);
+    auto next = newcomers.begin();
+    if (!client.IsTaken()) {
+        client.Take(std::move(*next++));
+        ReportChannelLine(kConnected);
+    }
+    for (; next != newcomers.end(); ++next) {
+        next->Close();
+        ReportChannelLine(kRefused);
+    }
+    return healthy;
+}
+
+void TCPServerChannelWriterImpl::HandQueueTo(TcpClientSlot& client)
+{
+    std::vector<char> batch;
     {
         std::lock_guard lock(m_queueLock);
-        if (!client.IsValid()) {
-            m_pendingData.clear();
-            return;
-        }
-        if (m_pendingData.empty()) return;
-        // One send of everything; what the client's socket cannot take at once counts
-        // as a lost client, so a stalled reader never holds the queue.
-        int error = 0;
-        const long sent = platform::SendNoWait(client, m_pendingData.data(), m_pendingData.size(), error);
-        if (sent <= 0) {
-            client.Close();
-            disconnected = true;
-        } else {
-            m_pendingData.erase(m_pendingData.begin(), m_pendingData.begin() + sent);
-        }
+        batch.swap(m_pendingData);
     }
-    // Printed outside the lock: a stalled standard error must not hold up Write.
-    if (disconnected) ReportChannelLine("Information : [TCP] client disconnected.");
+    // Without a client the text is dropped: a later client gets only current sentences.
+    if (batch.empty() || !client.IsTaken()) return;
+    if (!client.Queue(std::move(batch))) DropClient(client);
 }

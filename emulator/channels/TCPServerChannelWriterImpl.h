@@ -2,14 +2,29 @@
 
 #include "emulator/channels/CChannelWriterBase.h"
 #include "platform/Socket.h"
+#include "platform/WakeSignal.h"
 
 #include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+class TcpClientSlot;
+
 // The TCP server channel: a server thread listens on the port, serves one client at a
 // time and sends it what Write queued; without a client the queued text is dropped.
+//
+// Write wakes the server thread, so each step's sentences leave at once; otherwise a
+// pass ends after a second, to take connections and see the stop event. Every pass
+// accepts every pending connection (the first takes a free place, the others are closed
+// with the refusal line) and then hands the whole queue to the client or drops it, so
+// the queue never outlives a pass and a newcomer gets only current sentences.
+//
+// The place is freed only by a real hang-up: a reset, an error, a failed send or a
+// backlog overflow (see TcpClientSlot). A client that has only ended its sending side
+// (a read-only consumer) keeps it; when a newcomer arrives, such a client is sent an
+// empty line between sentences, and it gives way only if that is answered by a reset,
+// as a peer that has closed both directions does.
 class TCPServerChannelWriterImpl final : public CChannelWriterBase {
 public:
     TCPServerChannelWriterImpl() = default;
@@ -17,10 +32,11 @@ public:
     // Takes the port text (unsigned decimal, trailing characters ignored) and starts
     // the server thread.
     bool Open(const char* target) override;
-    // Queues the bytes for the server thread; never waits for the network.
+    // Queues the bytes (whole sentences) for the server thread and wakes it; never
+    // waits for the network.
     bool Write(const char* data, std::uint32_t count) override;
-    // Stops the server thread (it sees the stop event within about 1.1 s) and waits
-    // for it, so nothing it uses is freed under it.
+    // Stops the server thread (woken at once) and waits for it, so nothing it uses is
+    // freed under it.
     bool Close() override;
     bool Flush() override { return true; }
     void Release() override;
@@ -32,11 +48,14 @@ private:
     void ServerThreadProc();
     bool StartListening();
     void ServeClients();
-    void SendPendingData(platform::Socket& client);
+    // False when accepting failed for a reason that waiting will not cure at once.
+    bool AcceptPending(TcpClientSlot& client);
+    void HandQueueTo(TcpClientSlot& client);
 
     std::thread m_serverThread;
     std::uint32_t m_port = 0;  // the listening socket uses the low 16 bits
     std::mutex m_queueLock;    // guards m_pendingData
     std::vector<char> m_pendingData;
     platform::Socket m_listenSocket;  // the server thread's while it runs
+    const platform::WakeSignal m_wake;  // Write and Close wake the server thread
 };

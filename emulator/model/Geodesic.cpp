@@ -73,7 +73,10 @@ void VincentyDirect(double latDeg, double lonDeg, double& courseDeg, double dist
     const double c = kFlatteningOver16 * cosSqAlpha * (4.0 + kFlattening * (4.0 - 3.0 * cosSqAlpha));
     const double l = lambda - (1.0 - c) * kFlattening * sinAlpha
         * (sigma + c * sinSigma * (cos2SigmaM + c * cosSigma * (-1.0 + 2.0 * cos2SigmaM * cos2SigmaM)));
-    const double lambda2 = std::fmod(lambda1 + l + kThreePi, kTwoPi) - kPi;
+    // fmod keeps the sign of its argument, which a huge westward L makes negative.
+    double shifted = std::fmod(lambda1 + l + kThreePi, kTwoPi);
+    if (shifted < 0.0) shifted += kTwoPi;
+    const double lambda2 = shifted - kPi;
     const double alpha2 = std::atan2(sinAlpha, -tmp);
 
     latOutDeg = phi2 * kDegPerHalfTurn / kPi;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,50 @@ TEST_F(EncoderFixture, ClockIsReadOncePerCallOnlyByMessages5_18_19)
     encoder.ComposeMsg18(out);
     encoder.ComposeMsg19(out);
     EXPECT_EQ(reads, 3);
+}
+
+// Messages 18 and 19 word for word, so that every fixed flag and spare bit is held, not
+// only the fields a decoder reports. The texts were worked out bit by bit from the
+// ITU-R M.1371 layouts and read back by gpsdecode -u and libais, flags and spares
+// included. Positions are exact binary fractions so that no rounding is involved.
+struct ClassBCase {
+    const char* name;
+    TestVessel vessel;
+    platform::LocalTime time;
+    const char* msg18;
+    const char* msg19;
+};
+
+std::vector<ClassBCase> ClassBCases()
+{
+    ClassBCase north{"north east, accurate fix", {}, At(3, 4, 5, 6, 7),
+                     "!AIVDM,1,1,,B,Bk`l7@00OH4oAp7Paf1=8uSW0000,0*3f\r\n",
+                     "!AIVDM,1,1,,B,Ck`l7@00OH4oAp7Paf1=8uSP8:JO0d:VV:H000000000BWdFS3R0,0*27\r\n"};
+    TestVessel& a = north.vessel;
+    a.mmsi = 244123456; a.lat = 52.5; a.lon = 4.25; a.speed = 12.5F; a.course = 123.4F; a.accuracy = true;
+    a.name = "DEMO VESSEL"; a.shipType = 37; a.epfd = 1;
+    a.dims[0] = 123; a.dims[1] = 45; a.dims[2] = 6; a.dims[3] = 7;
+
+    ClassBCase south{"south west, no accurate fix, wide dimensions", {}, At(12, 31, 23, 59, 59),
+                     "!AIVDM,1,1,,B,Bp14wDP00mBvdVK9oGRaJ7uW0000,0*2c\r\n",
+                     "!AIVDM,1,1,,B,Cp14wDP00mBvdVK9oGRaJ7uPVNb`@:TM06TNVV000000NI2Kw@f0,0*50\r\n"};
+    TestVessel& b = south.vessel;
+    b.mmsi = 538001234; b.lat = -33.875; b.lon = -151.1875; b.speed = 0.3F; b.course = 271.0F; b.accuracy = false;
+    b.name = "SOUTHERN CROSS"; b.shipType = 60; b.epfd = 7;
+    b.dims[0] = 400; b.dims[1] = 311; b.dims[2] = 62; b.dims[3] = 33;
+    return {north, south};
+}
+
+TEST(ClassBMessages, Messages18And19Exactly)
+{
+    for (auto& c : ClassBCases()) {
+        SCOPED_TRACE(c.name);
+        CAISMessageEncoder encoder(&c.vessel);
+        encoder.SetLocalTimeSource([&c] { return c.time; });
+        std::string out;
+        EXPECT_EQ(encoder.ComposeMsg18(out), c.msg18);
+        EXPECT_EQ(encoder.ComposeMsg19(out), c.msg19);
+    }
 }
 
 // Vessels whose sentences the real decoder must read back field for field.

@@ -18,9 +18,9 @@ std::vector<AisRecord> GpsDecode(const std::string& sentences);
 
 } // namespace testsupport
 
-// Skips the current test when gpsdecode is not installed (package gpsd-clients).
+// Fails the current test when gpsdecode is not installed (package gpsd-clients).
 #define KVL_REQUIRE_GPSDECODE()                                                        \
     do {                                                                               \
         if (!testsupport::GpsDecodeAvailable())                                        \
-            GTEST_SKIP() << "gpsdecode not found: install the Debian package gpsd-clients"; \
+            GTEST_FAIL() << "gpsdecode not found: install the Debian package gpsd-clients"; \
     } while (0)

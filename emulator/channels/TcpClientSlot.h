@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Socket.h"
+
+#include <chrono>
+#include <cstddef>
+#include <vector>
+
+// The one client of the TCP server and the text still owed to it. Text goes out as
+// fast as the client's socket takes it; a partial send keeps its tail for the next
+// turn, so the reader sees every byte in order. A reader slower than the stream builds
+// a backlog; past kBacklogLimit the client is dropped, never a part of the stream.
+// Used by the server thread alone.
+class TcpClientSlot {
+public:
+    static constexpr std::size_t kBacklogLimit = std::size_t{8} << 20;
+
+    bool IsTaken() const { return m_socket.IsValid(); }
+    int Handle() const { return m_socket.NativeHandle(); }
+    bool HasBacklog() const { return m_sent < m_backlog.size(); }
+
+    void Take(platform::Socket socket);
+    // Closes the connection; what it was still owed is dropped.
+    void Free();
+
+    // Adds whole sentences after the backlog; false when that would pass the limit.
+    bool Queue(std::vector<char>&& text);
+    // Sends what the socket takes now; false when the connection has failed.
+    bool SendWhatFits();
+
+    // Whether the client still reads. A peer that has ended its sending side may have
+    // only half-closed (a read-only consumer) or be gone; only data sent to it tells,
+    // so an idle one gets an empty line, which a gone peer answers with a reset.
+    bool StillReads(std::chrono::milliseconds answerWait);
+
+private:
+    platform::Socket m_socket;
+    std::vector<char> m_backlog;
+    std::size_t m_sent = 0;  // bytes at the front of m_backlog already sent
+};
