@@ -30,7 +30,7 @@ struct TypeRule {
 constexpr TypeRule kTypeRules[] = {
     {"TUG", 52, 2.0F, 9.0F},         {"CONTAINER", 71, 16.0F, 24.0F}, {"TANKER", 80, 8.0F, 14.5F},
     {"OIL", 80, 8.0F, 14.5F},        {"PASSENGER", 60, 12.0F, 22.0F}, {"DREDGER", 33, 2.0F, 8.0F},
-    {"NAVY", 35, 8.0F, 20.0F},       {"YACHT", 37, 6.0F, 14.0F},      {"CARGO", 70, 9.0F, 17.0F},
+    {"NAVY", 35, 8.0F, 20.0F},       {"YACHT", 69, 8.0F, 16.0F},      {"CARGO", 70, 9.0F, 17.0F},
     {"", 70, 8.0F, 15.0F},
 };
 
@@ -91,7 +91,7 @@ std::uint32_t UniqueMmsi(std::uint32_t country, Draw& draw, std::unordered_set<s
         const auto candidate = static_cast<std::uint32_t>(country * kMmsiPerCountry + draw.Index(kMmsiPerCountry));
         if (used.insert(candidate).second) return candidate;
         // A crowded country: the next one has room.
-        if (draw.Index(8) == 0) country = country % 775 + 201;
+        if (draw.Index(8) == 0) country = (country - 200) % 575 + 201;
     }
 }
 
