@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Invents the built-in ship list of the control panel (panel/data/ships.tsv).
+"""Invents the built-in ship list of the control panel (shipdata/ships.tsv).
 
 Every row is made up here: names are combinations of words, places and people's
 names, call signs follow the ITU prefix blocks of the flag behind the MMSI, IMO
@@ -9,7 +9,7 @@ classes of each kind of ship. No row comes from a ship register.
 The generator is seeded with a fixed start value, so running it again writes the
 same file byte for byte. Python 3 standard library only.
 
-    python3 scripts/generate-ship-table.py [--output panel/data/ships.tsv]
+    python3 scripts/generate-ship-table.py [--output shipdata/ships.tsv]
 """
 
 import argparse

@@ -75,6 +75,12 @@ const OptionRow kOptions[] = {
     {"nmea-upper-crc", &S::nmeaUpperCrc, K::Implicit, "Write the NMEA checksum in upper case (for strict decoders)"},
     {"nmea-own-ship", &S::nmeaOwnShip, K::Implicit,
      "The vessel is the own ship: AIS as !AIVDO, and GPS sentences (RMC, GGA, VTG, ZDA, HDT) every second"},
+    {"fleet", &S::fleet, K::None,
+     "CSV file of vessels (header: option names without dashes, e.g. vessel-name,vessel-mmsi,vessel-lat,...)"},
+    {"fleet-random", &S::fleetRandom, K::Declared, "Number of random vessels drawn from the built-in ship list"},
+    {"fleet-area", &S::fleetArea, K::None,
+     "Area of the random fleet: SOUTH,WEST,NORTH,EAST in degrees (default: 15 nautical miles around --vessel-lat/lon)"},
+    {"fleet-seed", &S::fleetSeed, K::None, "Seed of the random fleet (default: the time, printed at start)"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions

@@ -1,6 +1,7 @@
 #include "emulator/app/Entry.h"
 
 #include "emulator/app/CommandLine.h"
+#include "emulator/app/FleetMode.h"
 #include "emulator/app/TextWarnings.h"
 #include "emulator/app/UpdateCheck.h"
 #include "emulator/encoding/AISMessageEncoder.h"
@@ -81,6 +82,11 @@ int RunVesgen(int argc, char** argv)
     if (!ParseCommandLine(argc, argv, settings)) return -1;
 
     if (settings.checkUpdate) return CheckForUpdate();
+
+    if (WantsFleet(settings)) {
+        WarnAboutUnsendableText(settings, std::cerr);
+        return RunFleet(settings);
+    }
 
     if (!AnyMessageEnabled(settings)) {
         std::cerr << "Error : Nothing to do!\nPlease specify required types of message for generating with "

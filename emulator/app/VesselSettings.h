@@ -41,4 +41,8 @@ struct VesselSettings {
     bool checkUpdate = false;
     bool nmeaUpperCrc = false;   // checksum digits in upper case
     bool nmeaOwnShip = false;    // the vessel is the own ship: AIVDO and GPS sentences
+    std::string fleet;           // CSV file of vessels
+    std::uint32_t fleetRandom = 0;  // number of random vessels
+    std::string fleetArea;       // SOUTH,WEST,NORTH,EAST; empty: around the command-line vessel
+    std::string fleetSeed;       // decimal; empty: the time
 };

@@ -4,6 +4,7 @@
 #include "emulator/channels/IChannelWriter.h"
 #include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/encoding/GpsSentences.h"
+#include "emulator/model/ReportingRules.h"
 
 #include <cmath>
 #include <iostream>
@@ -20,59 +21,6 @@ constexpr auto kStopWaitLimit = 3000ms;   // Stop waits at most this long for th
 constexpr double kKmPerNauticalMile = 1.852;
 constexpr double kMsPerHour = 3600000.0;
 constexpr double kMinutesPerHour = 60.0;
-
-// Class A (message 1) reporting intervals: the first row whose speed bound the speed
-// does not exceed (speed <= bound) applies.
-struct ClassAInterval {
-    double maxSpeedKnots;
-    std::uint64_t turningMs;  // rate of turn not zero
-    std::uint64_t steadyMs;   // rate of turn zero
-};
-constexpr double kAnySpeed = std::numeric_limits<double>::infinity();
-constexpr ClassAInterval kAnchoredOrMooredIntervals[] = {
-    {3.0,       180000, 180000},
-    {kAnySpeed, 10000,  10000},
-};
-constexpr ClassAInterval kUnderwayIntervals[] = {
-    {14.0,      3300, 10000},
-    {23.0,      2000, 6000},
-    {kAnySpeed, 2000, 2000},
-};
-constexpr int kNavStatusAtAnchor = 1;
-constexpr int kNavStatusMoored = 5;
-
-// Class B (message 18) reporting intervals: the first row whose bound the speed is
-// below (speed < bound) applies.
-struct ClassBInterval {
-    double belowSpeedKnots;
-    std::uint64_t intervalMs;
-};
-constexpr ClassBInterval kClassBIntervals[] = {
-    {2.0,       180000},
-    {14.0,      30000},
-    {23.0,      15000},
-    {kAnySpeed, 5000},
-};
-
-// Messages 5, 19 and 24: static and voyage data every six minutes.
-constexpr std::uint64_t kStaticDataIntervalMs = 360000;
-
-std::uint64_t ClassAIntervalMs(int navStatus, double speedKnots, bool turning)
-{
-    const std::span<const ClassAInterval> rows = (navStatus == kNavStatusAtAnchor || navStatus == kNavStatusMoored)
-        ? std::span<const ClassAInterval>(kAnchoredOrMooredIntervals)
-        : std::span<const ClassAInterval>(kUnderwayIntervals);
-    for (const ClassAInterval& row : rows)
-        if (speedKnots <= row.maxSpeedKnots) return turning ? row.turningMs : row.steadyMs;
-    return turning ? rows.back().turningMs : rows.back().steadyMs;  // a speed that is not a number
-}
-
-std::uint64_t ClassBIntervalMs(double speedKnots)
-{
-    for (const ClassBInterval& row : kClassBIntervals)
-        if (speedKnots < row.belowSpeedKnots) return row.intervalMs;
-    return std::span(kClassBIntervals).back().intervalMs;
-}
 
 } // namespace
 

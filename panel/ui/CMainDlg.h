@@ -12,7 +12,7 @@
 
 #include "panel/core/FormValues.h"
 #include "panel/core/RunController.h"
-#include "panel/data/ShipTables.h"
+#include "shipdata/ShipTables.h"
 #include "panel/ui/CGradientButtonCtrl.h"
 #include "panel/ui/CTitleButtonWnd.h"
 #include "panel/ui/MessageBoxes.h"

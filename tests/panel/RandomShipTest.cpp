@@ -3,7 +3,7 @@
 #include <random>
 
 #include "panel/core/RandomShip.h"
-#include "panel/data/ShipTables.h"
+#include "shipdata/ShipTables.h"
 
 namespace {
 

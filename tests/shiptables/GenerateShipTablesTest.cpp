@@ -1,6 +1,6 @@
 // The build step that turns ships.tsv and ports.txt into C++: run as the build runs it
 // (cmake -P), on lists with awkward characters, and on lists that must stop the build.
-#include "panel/data/ShipTables.h"
+#include "shipdata/ShipTables.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempDir.h"
 
@@ -80,7 +80,7 @@ ProcessResult RunGenerator(const std::string& ships, const std::string& ports, c
 }
 
 // Prints the compiled tables back as the data files' text, one row or name a line.
-const char* const kDumpProgram = R"(#include "panel/data/ShipTables.h"
+const char* const kDumpProgram = R"(#include "shipdata/ShipTables.h"
 #include <cstdio>
 static void Put(const wchar_t* text) {
     for (; *text != L'\0'; ++text) std::putchar(static_cast<char>(*text));

@@ -1,5 +1,5 @@
 // The built-in port list from which Random Ship picks the ports of destination and origin.
-#include "panel/data/ShipTables.h"
+#include "shipdata/ShipTables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The built-in ship list: row count, the form of every column, the type mix and the
 // plausibility of the dimensions that Random Ship turns into the antenna offsets.
-#include "panel/data/ShipTables.h"
+#include "shipdata/ShipTables.h"
 
 #include <gtest/gtest.h>
 

@@ -132,7 +132,7 @@ endif()
 
 set(code "// Generated at build time from ships.tsv and ports.txt by GenerateShipTables.cmake.\n")
 string(APPEND code "// Edit the data files, not this file.\n")
-string(APPEND code "#include \"panel/data/ShipTables.h\"\n\n")
+string(APPEND code "#include \"shipdata/ShipTables.h\"\n\n")
 string(APPEND code "const ShipRecord g_ships[kShipCount] = {\n${shipCode}};\n\n")
 string(APPEND code "const wchar_t* const g_ports[kPortCount] = {\n${portCode}};\n")
 

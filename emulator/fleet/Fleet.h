@@ -1,0 +1,58 @@
+#pragma once
+
+// A fleet is data: one compact record per vessel in one vector, texts stored once in a
+// pool and referred to by index, so a million vessels fit in a few hundred megabytes.
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// The AIS message types a vessel sends, as bits.
+enum FleetMessage : std::uint8_t {
+    kSendMsg1 = 1U << 0,
+    kSendMsg5 = 1U << 1,
+    kSendMsg18 = 1U << 2,
+    kSendMsg19 = 1U << 3,
+    kSendMsg24 = 1U << 4,
+};
+
+struct FleetVessel {
+    double latitude = 0.0;   // degrees
+    double longitude = 0.0;  // degrees
+    float speed = 0.0F;      // knots
+    float course = 0.0F;     // degrees
+    float rateOfTurn = 0.0F; // degrees per minute
+    std::uint32_t mmsi = 0;
+    std::uint32_t imo = 0;
+    std::uint32_t name = 0;         // text pool index
+    std::uint32_t callSign = 0;     // text pool index
+    std::uint32_t destination = 0;  // text pool index
+    std::int32_t dims[4] = {};      // metres to bow, stern, port, starboard
+    std::int32_t shipType = 0;
+    std::int32_t navStatus = 0;
+    std::int32_t epfd = 1;
+    std::uint32_t lastSent[5] = {};  // ms ticks of messages 1, 5, 18, 19, 24
+    std::uint8_t messages = 0;       // FleetMessage bits
+    bool accuracy = true;
+    bool ownShip = false;            // AIVDO and GPS sentences
+};
+
+// Texts stored once each, addressed by a small index.
+class TextPool {
+public:
+    std::uint32_t Intern(const std::string& text);
+    const char* Text(std::uint32_t index) const { return m_texts[index].c_str(); }
+    std::size_t Size() const { return m_texts.size(); }
+    // Drops the look-up table once the fleet is complete; the texts stay.
+    void Freeze() { std::unordered_map<std::string, std::uint32_t>().swap(m_index); }
+
+private:
+    std::vector<std::string> m_texts;
+    std::unordered_map<std::string, std::uint32_t> m_index;
+};
+
+struct Fleet {
+    std::vector<FleetVessel> vessels;
+    TextPool texts;
+};

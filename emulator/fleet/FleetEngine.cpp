@@ -1,0 +1,151 @@
+#include "emulator/fleet/FleetEngine.h"
+
+#include "emulator/encoding/GpsSentences.h"
+#include "emulator/model/CVesselModelImpl.h"
+#include "emulator/model/IVessel.h"
+#include "emulator/model/ReportingRules.h"
+#include "platform/TickClock.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr double kKmPerNauticalMile = 1.852;
+constexpr double kMsPerHour = 3600000.0;
+constexpr double kMinutesPerHour = 60.0;
+constexpr std::uint64_t kTickMask = 0xFFFFFFFFULL;
+
+// One fleet vessel seen through IVessel, so that the fleet's sentences come from the
+// same composers as the single vessel's.
+class FleetVesselView final : public IVessel {
+public:
+    explicit FleetVesselView(const TextPool& texts) : m_texts(texts) {}
+    void Show(const FleetVessel& vessel) { m_v = &vessel; }
+
+    int GetNavStatus() const override { return m_v->navStatus; }
+    float GetRateOfTurn() const override { return m_v->rateOfTurn; }
+    float GetSpeedOverGround() const override { return m_v->speed; }
+    bool GetPositionAccuracy() const override { return m_v->accuracy; }
+    void GetPosition(double& lat, double& lon) const override
+    {
+        lat = m_v->latitude;
+        lon = m_v->longitude;
+    }
+    float GetCourseOverGround() const override { return m_v->course; }
+    float GetHeading(int) const override { return m_v->course; }
+    int IsActive() const override { return 1; }
+    std::int32_t GetMMSI() const override { return static_cast<std::int32_t>(m_v->mmsi); }
+    std::int32_t GetIMONumber() const override { return static_cast<std::int32_t>(m_v->imo); }
+    const char* GetCallSign() const override { return m_texts.Text(m_v->callSign); }
+    const char* GetShipName() const override { return m_texts.Text(m_v->name); }
+    int GetShipType() const override { return m_v->shipType; }
+    void GetDimensions(int& a, int& b, int& c, int& d) const override
+    {
+        a = m_v->dims[0];
+        b = m_v->dims[1];
+        c = m_v->dims[2];
+        d = m_v->dims[3];
+    }
+    int GetEPFDType() const override { return m_v->epfd; }
+    const char* GetDestination() const override { return m_texts.Text(m_v->destination); }
+    const char* GetPortOfOrigin() const override { return ""; }
+
+private:
+    const TextPool& m_texts;
+    const FleetVessel* m_v = nullptr;
+};
+
+using Compose = std::string& (CAISMessageEncoder::*)(std::string&) const;
+struct MessageKind {
+    std::uint8_t bit;
+    Compose compose;
+};
+// In the order a step sends them.
+constexpr MessageKind kMessageKinds[] = {
+    {kSendMsg1, &CAISMessageEncoder::ComposeMsg1},   {kSendMsg5, &CAISMessageEncoder::ComposeMsg5},
+    {kSendMsg18, &CAISMessageEncoder::ComposeMsg18}, {kSendMsg19, &CAISMessageEncoder::ComposeMsg19},
+    {kSendMsg24, &CAISMessageEncoder::ComposeMsg24},
+};
+
+std::uint64_t IntervalMs(const FleetVessel& v, std::size_t kind)
+{
+    switch (kind) {
+    case 0: return ClassAIntervalMs(v.navStatus, v.speed, std::fabs(v.rateOfTurn) > 0);
+    case 2: return ClassBIntervalMs(v.speed);
+    default: return kStaticDataIntervalMs;
+    }
+}
+
+bool Due(const FleetVessel& v, std::size_t kind, std::uint64_t t)
+{
+    const std::uint64_t elapsed = platform::TickElapsed(v.lastSent[kind], t);
+    // Class B is due once its interval is exceeded, the others when it is reached.
+    return kind == 2 ? elapsed > IntervalMs(v, kind) : elapsed >= IntervalMs(v, kind);
+}
+
+} // namespace
+
+FleetEngine::FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings)
+    : m_fleet(fleet), m_framing(framing), m_ignoreTimings(ignoreTimings)
+{
+}
+
+void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32_t seed)
+{
+    m_lastStepTime = tick & kTickMask;
+    std::mt19937 random(seed);
+    for (std::size_t i = 0; i < m_fleet.vessels.size(); ++i) {
+        FleetVessel& v = m_fleet.vessels[i];
+        for (std::size_t kind = 0; kind < std::size(v.lastSent); ++kind) {
+            std::uint64_t offset = 0;
+            if (i >= firstSpread) offset = random() % IntervalMs(v, kind);
+            // The tick count wraps at 32 bits; so do the stamps.
+            v.lastSent[kind] = static_cast<std::uint32_t>((m_lastStepTime - offset) & kTickMask);
+        }
+    }
+}
+
+void FleetEngine::Step(std::uint64_t tick, std::string& out)
+{
+    const std::uint64_t now = tick & kTickMask;
+    const double hours = static_cast<double>(platform::TickElapsed(m_lastStepTime, now)) / kMsPerHour;
+    // One reading of each clock per step: every vessel's sentences carry the same time.
+    const platform::LocalTime local = m_localTime();
+    const auto stepTime = [&local] { return local; };
+
+    FleetVesselView view(m_fleet.texts);
+    CAISMessageEncoder targets(&view);
+    CAISMessageEncoder ownShip(&view);
+    for (CAISMessageEncoder* encoder : {&targets, &ownShip}) {
+        encoder->m_bChecksumEnabled = m_framing.checksum;
+        encoder->m_bUpperCaseChecksum = m_framing.upperCaseChecksum;
+        encoder->SetLocalTimeSource(stepTime);
+    }
+    ownShip.m_bOwnShip = true;
+
+    std::string sentences;
+    for (FleetVessel& v : m_fleet.vessels) {
+        const double distanceKm = v.speed * kKmPerNauticalMile * hours;
+        double course = v.course + v.rateOfTurn * (hours * kMinutesPerHour);
+        double lat = 0.0;
+        double lon = 0.0;
+        VincentyDirect(v.latitude, v.longitude, course, distanceKm, lat, lon);
+        v.latitude = lat;
+        v.longitude = lon;
+        v.course = static_cast<float>(course);
+
+        view.Show(v);
+        if (v.ownShip) {
+            const OwnShipFix fix{lat, lon, v.speed, v.course, m_utcTime()};
+            AppendGpsSentences(fix, {m_framing.checksum, m_framing.upperCaseChecksum}, out);
+        }
+        const CAISMessageEncoder& encoder = v.ownShip ? ownShip : targets;
+        // The schedule's clock is the previous step's tick, as for the single vessel.
+        for (std::size_t kind = 0; kind < std::size(kMessageKinds); ++kind) {
+            if (!m_ignoreTimings && !Due(v, kind, m_lastStepTime)) continue;
+            if ((v.messages & kMessageKinds[kind].bit) != 0) out += (encoder.*kMessageKinds[kind].compose)(sentences);
+            v.lastSent[kind] = static_cast<std::uint32_t>(m_lastStepTime);
+        }
+    }
+    m_lastStepTime = now;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "emulator/encoding/AISMessageEncoder.h"
+#include "emulator/fleet/Fleet.h"
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+// How the fleet's sentences are framed; the own ship also follows these switches.
+struct FleetFraming {
+    bool checksum = true;
+    bool upperCaseChecksum = false;
+};
+
+// Sails every vessel of a fleet one step at a time and composes the messages due, by
+// the same geodesic step and the same reporting rules as the single vessel.
+class FleetEngine {
+public:
+    FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings);
+    FleetEngine(const FleetEngine&) = delete;
+    FleetEngine& operator=(const FleetEngine&) = delete;
+
+    // Stamps the start. Vessels from `firstSpread` on get their last-sent times spread
+    // over their first interval, so that a fleet does not report in one burst; the
+    // ones before keep the single vessel's timing.
+    void Start(std::uint64_t tick, std::size_t firstSpread, std::uint32_t seed);
+    // Moves every vessel by the time since the previous step and appends the sentences
+    // due to `out` (GPS of an own ship first, then messages 1, 5, 18, 19, 24 per vessel).
+    void Step(std::uint64_t tick, std::string& out);
+
+    // Tests fix the clocks the sentences carry.
+    void SetLocalTimeSource(platform::LocalTimeSource source) { m_localTime = std::move(source); }
+    void SetUtcTimeSource(platform::LocalTimeSource source) { m_utcTime = std::move(source); }
+
+private:
+
+    Fleet& m_fleet;
+    FleetFraming m_framing;
+    bool m_ignoreTimings;
+    std::uint64_t m_lastStepTime = 0;
+    platform::LocalTimeSource m_localTime = platform::GetLocalTime;
+    platform::LocalTimeSource m_utcTime = platform::GetUtcTime;
+};
