@@ -32,10 +32,12 @@ DeviceKind KindOf(int fd, const struct stat& st)
     return DeviceKind::OtherDevice;
 }
 
-// Errors after which no later write can succeed: the reader or the device is gone.
+// Errors after which no later write can succeed: the reader or the device is gone, or
+// the descriptor can never be written to.
 bool IsPermanentWriteError(int error)
 {
-    return error == EPIPE || error == EIO || error == ENXIO || error == ENODEV || error == ECONNRESET;
+    return error == EPIPE || error == EIO || error == ENXIO || error == ENODEV || error == ECONNRESET ||
+           error == EBADF || error == EINVAL;
 }
 
 class ScopedFd {
@@ -55,6 +57,22 @@ private:
 };
 
 } // namespace
+
+ClosedStandardStreams FillClosedStandardStreams()
+{
+    bool closed[3] = {};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        closed[fd] = true;
+        // open() takes the lowest free number, which is this one while the lower ones are open.
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+    return {closed[0], closed[1], closed[2]};
+}
 
 OutputDevice::OutputDevice(int fd, DeviceKind kind, bool nonBlocking)
     : m_fd(fd), m_kind(kind), m_nonBlocking(nonBlocking)

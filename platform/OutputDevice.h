@@ -18,6 +18,16 @@ struct DeviceWriteResult {
     bool channelGone = false;  // the reader or the device has gone for good
 };
 
+struct ClosedStandardStreams {
+    bool input = false;
+    bool output = false;
+    bool error = false;
+};
+
+// Puts /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file
+// opened later can take its number. Says which ones were closed.
+ClosedStandardStreams FillClosedStandardStreams();
+
 // A file, device, pipe or the standard output, opened for writing only. Nothing is
 // buffered here: every Write goes to the operating system. Writes to anything but a
 // regular file never block for longer than about 1.5 s; what does not fit in that
