@@ -87,7 +87,8 @@ OutputDevice::~OutputDevice()
 OutputDevice::OutputDevice(OutputDevice&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_kind(std::exchange(other.m_kind, DeviceKind::None)),
-      m_nonBlocking(other.m_nonBlocking)
+      m_nonBlocking(other.m_nonBlocking),
+      m_lineAtOpen(std::exchange(other.m_lineAtOpen, std::nullopt))
 {
 }
 
@@ -98,12 +99,27 @@ OutputDevice& OutputDevice::operator=(OutputDevice&& other) noexcept
         m_fd = std::exchange(other.m_fd, -1);
         m_kind = std::exchange(other.m_kind, DeviceKind::None);
         m_nonBlocking = other.m_nonBlocking;
+        m_lineAtOpen = std::exchange(other.m_lineAtOpen, std::nullopt);
     }
     return *this;
 }
 
+int OutputDevice::KeepLineSettingsForClose()
+{
+    if (m_fd < 0) return EBADF;
+    if (m_lineAtOpen) return 0;
+    termios settings{};
+    if (::tcgetattr(m_fd, &settings) != 0) return errno;
+    m_lineAtOpen = settings;
+    return 0;
+}
+
 void OutputDevice::Close()
 {
+    // At once rather than after draining: a receiver holding flow control must not
+    // hold the close.
+    if (m_fd >= 0 && m_lineAtOpen) ::tcsetattr(m_fd, TCSANOW, &*m_lineAtOpen);
+    m_lineAtOpen.reset();
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_kind = DeviceKind::None;

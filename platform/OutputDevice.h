@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+
+#include <termios.h>
 
 namespace platform {
 
@@ -59,6 +62,10 @@ public:
     // Pushes file data to the disk; other kinds hold nothing to flush. 0 or errno.
     int Flush();
 
+    // Keeps the terminal line settings of now, once, to be put back on Close: a port
+    // (maybe the machine's console) is left as it was found. 0 or errno.
+    int KeepLineSettingsForClose();
+
     void Close();
 
 private:
@@ -67,6 +74,7 @@ private:
     int m_fd = -1;
     DeviceKind m_kind = DeviceKind::None;
     bool m_nonBlocking = false;  // false only for a shared standard output description
+    std::optional<termios> m_lineAtOpen;
 };
 
 } // namespace platform
