@@ -13,16 +13,22 @@ std::size_t SentenceBacklog::Append(std::string_view text)
     m_text.append(text);
     if (m_text.size() <= m_limit) return 0;
 
-    // The rest of a sentence already begun must go out whole.
+    // The rest of a sentence already begun must go out whole, even past the bound.
     std::size_t keep = 0;
     if (m_frontStarted) {
-        const std::size_t end = m_text.find(kSentenceEnd);
-        keep = end == std::string::npos ? m_text.size() : end + kSentenceEnd.size();
+        // Its rest may be the line feed alone, when the device took the carriage return.
+        const std::size_t end = m_text.find('\n');
+        if (end == std::string::npos) {
+            // Text without line ends is no sentence; nothing of it can be kept whole.
+            const std::size_t dropped = m_text.size();
+            Clear();
+            return dropped;
+        }
+        keep = end + 1;
     }
-    if (keep > m_limit) {
-        // Text without line ends is no sentence; nothing of it can be kept whole.
-        const std::size_t dropped = m_text.size();
-        Clear();
+    if (keep >= m_limit) {
+        const std::size_t dropped = m_text.size() - keep;
+        m_text.resize(keep);
         return dropped;
     }
     // Cut from `keep` to the first sentence start that leaves the backlog within bounds.

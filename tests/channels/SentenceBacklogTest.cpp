@@ -34,6 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
         TrimCase{"ExactlyAtTheLimit", 8, "", 0, "AAA\r\nB\r\n", "AAA\r\nB\r\n", 0},
         TrimCase{"OneByteOverDropsTheOldest", 8, "", 0, "AAA\r\nBB\r\n", "BB\r\n", 5},
         TrimCase{"BegunSentenceStaysWhole", 10, "AAAA\r\nBB\r\n", 2, "CC\r\nDD\r\n", "AA\r\nDD\r\n", 8},
+        TrimCase{"BegunBetweenCarriageReturnAndLineFeed", 8, "AAA\r\nB\r\n", 4, "CCCC\r\n", "\nCCCC\r\n", 3},
         TrimCase{"SentBoundaryLeavesNothingBegun", 8, "AAA\r\nB\r\n", 5, "CC\r\nDD\r\n", "CC\r\nDD\r\n", 3},
         TrimCase{"NewestLargerThanTheLimitGoes", 6, "", 0, "A\r\nBBBBBBB\r\n", "", 12},
         TrimCase{"TextWithoutLineEndsGoes", 6, "", 0, "ABCDEFGH", "", 8}),
