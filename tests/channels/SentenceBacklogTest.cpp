@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -15,6 +16,11 @@ struct TrimCase {
     std::string pending;     // what must wait afterwards
     std::size_t dropped;
 };
+
+void PrintTo(const TrimCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SentenceBacklogTrim : public testing::TestWithParam<TrimCase> {};
 
