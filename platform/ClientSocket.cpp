@@ -9,19 +9,43 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <future>
+#include <optional>
+#include <system_error>
+#include <thread>
+
 namespace platform {
 namespace {
 
-bool ResolveIPv4(const std::string& host, in_addr& address)
+std::optional<in_addr> ResolveIPv4Now(const std::string& host)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return std::nullopt;
+    const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
     freeaddrinfo(found);
-    return true;
+    return address;
+}
+
+// getaddrinfo cannot be given a time limit, so it runs on a thread of its own. When the
+// limit passes first, that thread is left to finish alone: it owns its copy of the host
+// and shares only the promise's state, so it never touches memory freed meanwhile.
+std::optional<in_addr> ResolveIPv4(const std::string& host, std::chrono::milliseconds limit)
+{
+    std::promise<std::optional<in_addr>> promise;
+    std::future<std::optional<in_addr>> answer = promise.get_future();
+    try {
+        std::thread([host, promise = std::move(promise)]() mutable {
+            promise.set_value(ResolveIPv4Now(host));
+        }).detach();
+    } catch (const std::system_error&) {
+        return std::nullopt;  // no thread to be had: no name either
+    }
+    if (answer.wait_for(limit) != std::future_status::ready) return std::nullopt;
+    return answer.get();
 }
 
 } // namespace
@@ -35,8 +59,13 @@ ClientSocket::ConnectResult ClientSocket::Connect(const std::string& host, std::
                                                   std::chrono::milliseconds limit)
 {
     Close();
-    in_addr address{};
-    if (host.empty() || !ResolveIPv4(host, address)) return ConnectResult::ResolveFailed;
+    // Resolving the name counts against the limit like connecting does.
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<in_addr> resolved = host.empty() ? std::nullopt : ResolveIPv4(host, limit);
+    if (!resolved) return ConnectResult::ResolveFailed;
+    const in_addr address = *resolved;
+    limit = std::max(std::chrono::milliseconds(0),
+                     limit - std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
 
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_fd < 0) return ConnectResult::ConnectFailed;

@@ -23,8 +23,8 @@ public:
     ClientSocket& operator=(const ClientSocket&) = delete;
 
     // Resolves `host` to its first IPv4 address and connects to `port`, giving up after
-    // `limit` so that an unreachable host cannot stall the caller. The socket is left
-    // blocking.
+    // `limit`, name resolution included, so that neither a resolver nor an unreachable
+    // host can stall the caller. The socket is left blocking.
     ConnectResult Connect(const std::string& host, std::uint16_t port, std::chrono::milliseconds limit);
     bool SetNonBlocking();
     // One send call; the number of bytes sent or -1.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -16,7 +17,8 @@ namespace {
 // inheriting the guard.
 int OpenLockFile(const std::filesystem::path& path)
 {
-    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW;
+    // Non-blocking: a FIFO put at the path must not hold the open.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     constexpr int kAttempts = 3;  // the file may vanish or appear between the two opens
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         int fd = open(path.c_str(), kFlags);
@@ -47,6 +49,14 @@ InstanceLock::Result InstanceLock::Acquire()
     const int fd = OpenLockFile(m_path);
     if (fd < 0) {
         m_lastError = errno;
+        return Result::Failed;
+    }
+    // Only a regular file is a lock; anything else someone put there is refused.
+    struct stat st {};
+    const int statError = fstat(fd, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : EINVAL);
+    if (statError != 0) {
+        m_lastError = statError;
+        close(fd);
         return Result::Failed;
     }
     int rc;

@@ -24,6 +24,8 @@ bool ConsoleMessageBox::AskYesNo(const std::string& /*caption*/, const std::stri
         m_out << "Answered No (no terminal): " << subject << std::endl;
         return false;
     }
+    // The user decides knowing what would be opened.
+    m_out << "Address: " << subject << std::endl;
     // Anything but an answer starting with y or Y, end of input included, is No.
     m_out << "[y/N] " << std::flush;
     std::string answer;

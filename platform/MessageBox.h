@@ -23,8 +23,8 @@ protected:
 };
 
 // The box's text as a line on an output stream (standard error). A question is asked on
-// the terminal when input comes from one; otherwise it is answered No and the subject is
-// printed.
+// the terminal, its subject shown first, when input comes from one; otherwise it is
+// answered No and the subject is printed.
 class ConsoleMessageBox final : public IMessageBox {
 public:
     // Standard input, standard error; interactive when standard input is a terminal.

@@ -32,10 +32,12 @@ DeviceKind KindOf(int fd, const struct stat& st)
     return DeviceKind::OtherDevice;
 }
 
-// Errors after which no later write can succeed: the reader or the device is gone.
+// Errors after which no later write can succeed: the reader or the device is gone, or
+// the descriptor can never be written to.
 bool IsPermanentWriteError(int error)
 {
-    return error == EPIPE || error == EIO || error == ENXIO || error == ENODEV || error == ECONNRESET;
+    return error == EPIPE || error == EIO || error == ENXIO || error == ENODEV || error == ECONNRESET ||
+           error == EBADF || error == EINVAL;
 }
 
 class ScopedFd {
@@ -56,6 +58,22 @@ private:
 
 } // namespace
 
+ClosedStandardStreams FillClosedStandardStreams()
+{
+    bool closed[3] = {};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        closed[fd] = true;
+        // open() takes the lowest free number, which is this one while the lower ones are open.
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+    return {closed[0], closed[1], closed[2]};
+}
+
 OutputDevice::OutputDevice(int fd, DeviceKind kind, bool nonBlocking)
     : m_fd(fd), m_kind(kind), m_nonBlocking(nonBlocking)
 {
@@ -69,7 +87,8 @@ OutputDevice::~OutputDevice()
 OutputDevice::OutputDevice(OutputDevice&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_kind(std::exchange(other.m_kind, DeviceKind::None)),
-      m_nonBlocking(other.m_nonBlocking)
+      m_nonBlocking(other.m_nonBlocking),
+      m_lineAtOpen(std::exchange(other.m_lineAtOpen, std::nullopt))
 {
 }
 
@@ -80,12 +99,27 @@ OutputDevice& OutputDevice::operator=(OutputDevice&& other) noexcept
         m_fd = std::exchange(other.m_fd, -1);
         m_kind = std::exchange(other.m_kind, DeviceKind::None);
         m_nonBlocking = other.m_nonBlocking;
+        m_lineAtOpen = std::exchange(other.m_lineAtOpen, std::nullopt);
     }
     return *this;
 }
 
+int OutputDevice::KeepLineSettingsForClose()
+{
+    if (m_fd < 0) return EBADF;
+    if (m_lineAtOpen) return 0;
+    termios settings{};
+    if (::tcgetattr(m_fd, &settings) != 0) return errno;
+    m_lineAtOpen = settings;
+    return 0;
+}
+
 void OutputDevice::Close()
 {
+    // At once rather than after draining: a receiver holding flow control must not
+    // hold the close.
+    if (m_fd >= 0 && m_lineAtOpen) ::tcsetattr(m_fd, TCSANOW, &*m_lineAtOpen);
+    m_lineAtOpen.reset();
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_kind = DeviceKind::None;

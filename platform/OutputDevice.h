@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+
+#include <termios.h>
 
 namespace platform {
 
@@ -17,6 +20,16 @@ struct DeviceWriteResult {
     int error = 0;             // errno of the failure that ended the write, 0 if none
     bool channelGone = false;  // the reader or the device has gone for good
 };
+
+struct ClosedStandardStreams {
+    bool input = false;
+    bool output = false;
+    bool error = false;
+};
+
+// Puts /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file
+// opened later can take its number. Says which ones were closed.
+ClosedStandardStreams FillClosedStandardStreams();
 
 // A file, device, pipe or the standard output, opened for writing only. Nothing is
 // buffered here: every Write goes to the operating system. Writes to anything but a
@@ -49,6 +62,10 @@ public:
     // Pushes file data to the disk; other kinds hold nothing to flush. 0 or errno.
     int Flush();
 
+    // Keeps the terminal line settings of now, once, to be put back on Close: a port
+    // (maybe the machine's console) is left as it was found. 0 or errno.
+    int KeepLineSettingsForClose();
+
     void Close();
 
 private:
@@ -57,6 +74,7 @@ private:
     int m_fd = -1;
     DeviceKind m_kind = DeviceKind::None;
     bool m_nonBlocking = false;  // false only for a shared standard output description
+    std::optional<termios> m_lineAtOpen;
 };
 
 } // namespace platform

@@ -60,7 +60,7 @@ int ReadSerialLine(const OutputDevice& port, SerialLine& line)
     return 0;
 }
 
-int ApplySerialLine(const OutputDevice& port, const SerialLine& line)
+int ApplySerialLine(OutputDevice& port, const SerialLine& line)
 {
     if (!port.IsOpen()) return EBADF;
 
@@ -76,6 +76,7 @@ int ApplySerialLine(const OutputDevice& port, const SerialLine& line)
 
     termios original{};
     if (::tcgetattr(port.NativeHandle(), &original) != 0) return errno;
+    if (const int error = port.KeepLineSettingsForClose(); error != 0) return error;
     termios settings = original;
     if (::cfsetospeed(&settings, speed->code) != 0) return errno;
     if (::cfsetispeed(&settings, speed->code) != 0) return errno;

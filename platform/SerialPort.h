@@ -20,8 +20,9 @@ int ReadSerialLine(const OutputDevice& port, SerialLine& line);
 
 // Sets speed, data bits and stop bits and switches output post-processing off, so
 // that "\r\n" leaves the port as it is; every other setting is kept. A speed or a
-// data-bit count the port cannot take is refused with EINVAL, never replaced.
+// data-bit count the port cannot take is refused with EINVAL, never replaced. The
+// port's settings from before the first change come back when it is closed.
 // Returns 0 or errno.
-int ApplySerialLine(const OutputDevice& port, const SerialLine& line);
+int ApplySerialLine(OutputDevice& port, const SerialLine& line);
 
 } // namespace platform

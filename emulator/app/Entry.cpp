@@ -7,15 +7,27 @@
 #include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "platform/InstanceLock.h"
+#include "platform/OutputDevice.h"
 #include "platform/Signals.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <iostream>
+#include <string_view>
 #include <thread>
 
 namespace {
 
 constexpr std::chrono::milliseconds kPollInterval{100};
+constexpr int kRunNeverStarted = 1;  // a run that ran and ended gives 0, help and usage errors -1
+
+bool IsConsoleOutput(const std::string& output)
+{
+    constexpr std::string_view kConsole = "CON";
+    return std::equal(output.begin(), output.end(), kConsole.begin(), kConsole.end(),
+                      [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
 
 bool AnyMessageEnabled(const VesselSettings& s)
 {
@@ -62,6 +74,10 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
 
 int RunVesgen(int argc, char** argv)
 {
+    // Before anything is opened: a closed standard descriptor would otherwise be taken
+    // by the lock file or the output, and text meant for the console would land there.
+    const platform::ClosedStandardStreams closedAtStart = platform::FillClosedStandardStreams();
+
     // A client that goes away must end a run through its channel, not kill the process.
     platform::IgnoreBrokenPipeSignal();
 
@@ -71,11 +87,11 @@ int RunVesgen(int argc, char** argv)
         break;
     case platform::InstanceLock::Result::Failed:
         std::cerr << "Error : Flags initialization error." << std::endl;
-        return 0;
+        return kRunNeverStarted;
     case platform::InstanceLock::Result::AlreadyHeld:
         std::cerr << "Warning : KVL AIS Emulator already started. Simulator support only one active instance.\n"
                   << std::endl;
-        return 0;
+        return kRunNeverStarted;
     }
 
     VesselSettings settings;
@@ -84,8 +100,13 @@ int RunVesgen(int argc, char** argv)
     if (settings.checkUpdate) return CheckForUpdate();
 
     if (WantsFleet(settings)) {
+        if (closedAtStart.output && IsConsoleOutput(settings.output)) {
+            std::cerr << "Error : standard output is closed, there is nowhere to write the sentences." << std::endl;
+            return kRunNeverStarted;
+        }
         WarnAboutUnsendableText(settings, std::cerr);
-        return RunFleet(settings);
+        const FleetOutcome outcome = RunFleet(settings);
+        return outcome == FleetOutcome::Ran ? 0 : outcome == FleetOutcome::NeverStarted ? kRunNeverStarted : -1;
     }
 
     if (!AnyMessageEnabled(settings)) {
@@ -95,12 +116,22 @@ int RunVesgen(int argc, char** argv)
         return -1;
     }
 
+    if (closedAtStart.output && IsConsoleOutput(settings.output)) {
+        std::cerr << "Error : standard output is closed, there is nowhere to write the sentences." << std::endl;
+        return kRunNeverStarted;
+    }
+
     WarnAboutUnsendableText(settings, std::cerr);
     {
         CVesselModelImpl model(settings.output);
         ApplySettings(settings, model);
         IModelControl& control = model;
         control.Start();
+        // The simulation thread starts only once the channel is open and configured.
+        if (!model.IsSimulationRunning()) {
+            control.Stop();
+            return kRunNeverStarted;
+        }
         while (model.HasWriter() && model.IsWriterAlive() && model.IsSimulationRunning())
             std::this_thread::sleep_for(kPollInterval);
         control.Stop();

@@ -64,7 +64,7 @@ bool WantsFleet(const VesselSettings& settings)
     return !settings.fleet.empty() || settings.fleetRandom > 0;
 }
 
-int RunFleet(const VesselSettings& s)
+FleetOutcome RunFleet(const VesselSettings& s)
 {
     FleetArea area = AreaAround(s.vesselLat, s.vesselLon);
     if (!s.fleetArea.empty()) {
@@ -72,7 +72,7 @@ int RunFleet(const VesselSettings& s)
         if (!given) {
             std::cerr << "Error : --fleet-area \"" << s.fleetArea
                       << "\" is not SOUTH,WEST,NORTH,EAST in degrees with south below north" << std::endl;
-            return -1;
+            return FleetOutcome::BadRequest;
         }
         area = *given;
     }
@@ -82,7 +82,7 @@ int RunFleet(const VesselSettings& s)
         if (!given) {
             std::cerr << "Error : --fleet-seed \"" << s.fleetSeed << "\" is not a number from 0 to 4294967295"
                       << std::endl;
-            return -1;
+            return FleetOutcome::BadRequest;
         }
         seed = *given;
     }
@@ -103,7 +103,7 @@ int RunFleet(const VesselSettings& s)
         std::string error;
         if (!ReadFleetCsv(s.fleet, commandLine, fleet, error)) {
             std::cerr << "Error : " << error << std::endl;
-            return -1;
+            return FleetOutcome::BadRequest;
         }
     }
     if (s.fleetRandom > 0) {
@@ -122,14 +122,16 @@ int RunFleet(const VesselSettings& s)
         std::cerr << "Error : Nothing to do!\nPlease specify required types of message for generating with "
                      "--nmea-domsg<X> key, where X = 1,5,18,19,24"
                   << std::endl;
-        return -1;
+        return FleetOutcome::BadRequest;
     }
 
     FleetEngine engine(fleet, {!s.ignoreCrc, s.nmeaUpperCrc}, s.ignoreTimings);
     FleetRun run(engine, s.output, {s.outputBaudRate, s.outputDataBits, s.outputStopBits});
-    if (run.Start(firstSpread, seed)) {
-        while (run.Running()) std::this_thread::sleep_for(kPollInterval);
+    if (!run.Start(firstSpread, seed)) {
+        run.Stop();
+        return FleetOutcome::NeverStarted;
     }
+    while (run.Running()) std::this_thread::sleep_for(kPollInterval);
     run.Stop();
-    return 0;
+    return FleetOutcome::Ran;
 }

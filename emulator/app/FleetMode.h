@@ -5,7 +5,12 @@
 // True when the command line asks for a fleet (a file or random vessels).
 bool WantsFleet(const VesselSettings& settings);
 
+enum class FleetOutcome {
+    Ran,           // ran until its channel or its thread ended
+    NeverStarted,  // the output could not be opened or configured
+    BadRequest,    // wrong fleet options or file, or nothing to send
+};
+
 // Builds the fleet (the command-line vessel first, when it has anything to send) and
-// runs it until its channel or its thread ends. Returns the process exit code: -1 when
-// the fleet options or file are wrong or nothing is to be sent.
-int RunFleet(const VesselSettings& settings);
+// runs it until its channel or its thread ends. Faults are reported on standard error.
+FleetOutcome RunFleet(const VesselSettings& settings);

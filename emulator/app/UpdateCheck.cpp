@@ -42,6 +42,18 @@ std::optional<std::string> FindUpdateResponse(const std::string& reply)
     return std::nullopt;
 }
 
+std::string PrintableText(const std::string& text)
+{
+    // Only printable ASCII reaches the user's terminal: a hostile server must not send
+    // it escape sequences. A download address needs nothing else.
+    std::string printable = text;
+    for (char& c : printable) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) c = '?';
+    }
+    return printable;
+}
+
 int CheckForUpdate()
 {
     return CheckForUpdate(UpdateCheckOptions{});
@@ -52,20 +64,24 @@ int CheckForUpdate(const UpdateCheckOptions& options)
     const std::string address = BuildUpdateAddress(options.host, options.identifier, options.versionText);
     const platform::Event cancel;
     const HttpGetResult fetched = HttpGet(address, cancel, options.http);
-    if (!fetched.success || fetched.response.empty()) return 0;
+    // A reply cut at the size cap still holds the answer line that came before the cut.
+    const bool usable = fetched.success || fetched.status == HttpGetStatus::TooLarge;
+    if (!usable || fetched.response.empty()) return 0;
 
-    const std::optional<std::string> value = FindUpdateResponse(fetched.response);
-    if (!value) return 0;
+    const std::optional<std::string> found = FindUpdateResponse(fetched.response);
+    if (!found) return 0;
+    // The user opens what the user was shown.
+    const std::string value = PrintableText(*found);
 
     platform::ConsoleMessageBox console;
     platform::IMessageBox& box = options.messageBox ? *options.messageBox : console;
-    if (*value == "uptodate") {
+    if (value == "uptodate") {
         box.Show(kUpdateCaption, kUpToDateText, platform::MessageBoxIcon::Information);
-    } else if (*value == "invalidparams") {
+    } else if (value == "invalidparams") {
         box.Show(kUpdateCaption, kUpdateServerErrorText, platform::MessageBoxIcon::Warning);
-    } else if (box.AskYesNo(kUpdateCaption, kNewVersionText, *value)) {
-        const bool opened = options.open ? options.open(*value) : platform::ShellOpen(*value);
-        if (!opened) box.Show(kUpdateCaption, kCannotOpenText + *value, platform::MessageBoxIcon::Warning);
+    } else if (box.AskYesNo(kUpdateCaption, kNewVersionText, value)) {
+        const bool opened = options.open ? options.open(value) : platform::ShellOpen(value);
+        if (!opened) box.Show(kUpdateCaption, kCannotOpenText + value, platform::MessageBoxIcon::Warning);
     }
     return 0;
 }

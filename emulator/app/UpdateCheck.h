@@ -29,6 +29,10 @@ std::string BuildUpdateAddress(const std::string& host, const std::string& ident
 // The value of the first "@resp:" line of a reply; empty when there is none.
 std::optional<std::string> FindUpdateResponse(const std::string& reply);
 
+// `text` with every byte outside printable ASCII (controls, DEL, bytes above 0x7E)
+// replaced by '?'.
+std::string PrintableText(const std::string& text);
+
 // Where the update check asks and how it talks to the user. The defaults are those of
 // the deployed program; tests point it at a local server and fake the user.
 struct UpdateCheckOptions {

@@ -55,18 +55,30 @@ bool CBasicFileWriter::Write(const char* data, std::uint32_t count)
 {
     if (!m_file.IsOpen()) return false;
     if (data == nullptr && count != 0) return false;
-    const platform::DeviceWriteResult result = m_file.Write(data, count);
+    // What a slow device did not take last time goes first, so the reader sees every
+    // sentence whole and in order; the backlog is bounded by dropping whole sentences.
+    const std::size_t dropped = m_backlog.Append(std::string_view(data, count));
+    const std::string_view pending = m_backlog.Pending();
+    const platform::DeviceWriteResult result = m_file.Write(pending.data(), pending.size());
+    m_backlog.Consume(result.written);
     if (result.error != 0) m_lastError = static_cast<std::uint32_t>(result.error);
     // A reader or device that has gone for good ends the run; anything else (a full
-    // disk, a reader too slow to take the text) costs only this block.
-    if (result.channelGone) m_stopEvent.Set();
-    return result.written == count;
+    // disk, a reader too slow to take the text) only delays the text.
+    if (result.channelGone) {
+        m_backlog.Clear();
+        if (!m_stopEvent.IsSet())
+            ReportChannelLine("Error : [FILE] write error, code = " + std::to_string(result.error));
+        m_stopEvent.Set();
+        return false;
+    }
+    return dropped == 0 && m_backlog.Empty();
 }
 
 bool CBasicFileWriter::Close()
 {
     if (!m_file.IsOpen()) return false;
     Flush();
+    m_backlog.Clear();
     m_file.Close();
     m_stopEvent.Set();
     return true;

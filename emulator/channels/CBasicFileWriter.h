@@ -1,13 +1,15 @@
 #pragma once
 
 #include "emulator/channels/CChannelWriterBase.h"
+#include "emulator/channels/SentenceBacklog.h"
 #include "platform/OutputDevice.h"
 
 #include <cstdint>
 #include <string>
 
-// The writer for files, the console ("CON", any case) and serial ports. Nothing is
-// buffered: every Write goes straight to the operating system.
+// The writer for files, the console ("CON", any case) and serial ports. Every Write
+// goes to the operating system; only what a slow device leaves untaken waits, in a
+// bounded backlog of whole sentences that leaves first on the next Write.
 class CBasicFileWriter final : public CChannelWriterBase {
 public:
     CBasicFileWriter() = default;
@@ -35,5 +37,6 @@ private:
     bool OpenTarget(const char* target, platform::OpenMode mode);
 
     platform::OutputDevice m_file;  // not open while no file is held
+    SentenceBacklog m_backlog;
     std::uint32_t m_lastError = 0;
 };

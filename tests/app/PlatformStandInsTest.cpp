@@ -149,7 +149,8 @@ TEST(ConsoleMessageBox, QuestionOnTerminalTakesTheAnswer)
         std::ostringstream out;
         platform::ConsoleMessageBox box(in, out, true);
         EXPECT_EQ(box.AskYesNo("c", "Download?", "http://h/"), row.yes) << '"' << row.input << '"';
-        EXPECT_EQ(out.str().rfind("Download?\n", 0), 0U);
+        // The address comes before the question it is about.
+        EXPECT_EQ(out.str().rfind("Download?\nAddress: http://h/\n[y/N] ", 0), 0U) << out.str();
     }
 }
 

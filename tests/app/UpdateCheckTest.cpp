@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,8 @@ TEST_P(UpdateCheckRows, ShowsTheAnswerAndEndsWithZero)
     EXPECT_EQ(CheckForUpdate(options), 0);
     EXPECT_EQ(box.shown, row.boxes);
     EXPECT_EQ(opened, row.opened);
+    // Whatever was shown or not, the question was put to this server.
+    EXPECT_EQ(server.Request().rfind("GET /update/vesgenu.py?uid=", 0), 0U);
 }
 
 const std::string kDownload = "http://www.kvl-ais.example/download/vesgen-1.0.200.zip";
@@ -127,7 +130,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {}, {}},
         CheckRow{"EmptyReply", Behaviour::ReplyAndClose, "", true, true, {}, {}},
         CheckRow{"ServerNeverCloses", Behaviour::ReplyAndHold, kHeader + "@resp:uptodate\n", true, true, {}, {}},
-        CheckRow{"ServerSendsEndlessly", Behaviour::SendEndlessly, kHeader + "@resp:uptodate\n", true, true, {}, {}}),
+        // The answer line came before the reply outgrew its cap.
+        CheckRow{"ServerSendsEndlessly", Behaviour::SendEndlessly, kHeader + "@resp:uptodate\n", true, true,
+                 {Info(kUpToDateText)}, {}},
+        CheckRow{"ServerSendsEndlesslyWithoutAnswer", Behaviour::SendEndlessly, kHeader + "uptodate\n", true, true,
+                 {}, {}},
+        // Terminal controls from the server are shown, and opened, as '?'.
+        CheckRow{"ControlBytesInTheAddress", Behaviour::ReplyAndClose,
+                 kHeader + "@resp:http://x/\x1b]0;t\x07\x1b[2J\x9b" + "1m\x7fz\n", true, true,
+                 {Question("http://x/?]0;t??[2J?1m?z")}, {"http://x/?]0;t??[2J?1m?z"}},
+        CheckRow{"ControlBytesInAnAnswer", Behaviour::ReplyAndClose, kHeader + "@resp:uptodate\x1b\n", false, true,
+                 {Question("uptodate?")}, {}}),
     [](const testing::TestParamInfo<CheckRow>& info) { return info.param.name; });
 
 // An answer line as long as a reply may be is read like a short one.
@@ -185,6 +198,25 @@ TEST(UpdateResponse, LongLinesWithAndWithoutLineFeed)
     EXPECT_EQ(FindUpdateResponse("@resp:" + line + "\n"), line);
     EXPECT_EQ(FindUpdateResponse("@resp:" + line), std::nullopt);
     EXPECT_EQ(FindUpdateResponse("@resp:" + line + "\r\n@resp:uptodate\n"), "uptodate");
+}
+
+// What a hostile server sends reaches the console only as printable text.
+TEST(UpdateCheck, ConsoleGetsNoControlBytesFromTheServer)
+{
+    LocalHttpServer server(Behaviour::ReplyAndClose, kHeader + "@resp:http://x/\x1b[2J\x1b]2;title\x07\x08\n");
+    std::istringstream in;
+    std::ostringstream out;
+    platform::ConsoleMessageBox console(in, out, true);
+    UpdateCheckOptions options;
+    options.host = "127.0.0.1";
+    options.http.port = server.Port();
+    options.messageBox = &console;
+    options.open = [](const std::string&) { return false; };
+    ASSERT_EQ(CheckForUpdate(options), 0);
+    const std::string printed = out.str();
+    EXPECT_NE(printed.find("http://x/?[2J?]2;title??"), std::string::npos) << printed;
+    for (const char c : printed)
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c <= 0x7E)) << static_cast<int>(static_cast<unsigned char>(c));
 }
 
 TEST(UpdateCheck, RefusedConnectionShowsNothing)

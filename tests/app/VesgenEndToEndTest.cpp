@@ -227,7 +227,7 @@ TEST_F(VesgenEndToEnd, SecondInstanceIsRefusedAndTheFirstKeepsRunning)
          {std::vector<std::string>{"--help"}, {"--check-update"}, {"--bogus"},
           {"--output", secondFile, "--nmea-domsg5"}}) {
         const ProcessResult r = Run(args);
-        EXPECT_EQ(r.exitCode, 0) << args[0];
+        EXPECT_EQ(r.exitCode, 1) << args[0];
         EXPECT_EQ(r.err, kAlreadyStarted) << args[0];
         EXPECT_EQ(r.out, "") << args[0];
     }
@@ -242,12 +242,12 @@ TEST_F(VesgenEndToEnd, SecondInstanceIsRefusedAndTheFirstKeepsRunning)
     EXPECT_EQ(Run({"--help"}).exitCode, kExitMinusOne);
 }
 
-TEST_F(VesgenEndToEnd, OutputThatCannotBeOpenedEndsTheRunWithZero)
+TEST_F(VesgenEndToEnd, OutputThatCannotBeOpenedIsARunThatNeverStarted)
 {
     const std::string file = m_work.File("no-such-folder/log.txt");
     const ProcessResult r = Run({"--output", file, "--nmea-domsg1", "--ignore-timings"}, 10s);
     EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 1);
     const std::string prefix = "Error : [FILE] error opening file (" + file + "), code = ";
     ASSERT_EQ(r.err.rfind(prefix, 0), 0U) << r.err;
     EXPECT_TRUE(std::regex_match(r.err.substr(prefix.size()), std::regex(R"(\d+\n)"))) << r.err;
@@ -270,7 +270,7 @@ TEST_F(VesgenEndToEnd, GuardThatCannotBeCreatedIsAFlagsError)
     std::filesystem::create_symlink(m_work.File("elsewhere"), m_lockDir.Path() / "6c1f0a52-93be-4d7e-a1c4-2b8e5f7d9013");
     const std::string file = m_work.File("out.txt");
     const ProcessResult r = Run({"--output", file, "--nmea-domsg1"});
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Error : Flags initialization error.\n");
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(std::filesystem::exists(file));

@@ -155,6 +155,30 @@ TEST_F(SerialPortTest, LineEndsLeaveThePortUnchanged)
     EXPECT_EQ(received, kSentence);
 }
 
+// Closing gives the port back as it was found, however often the line was set.
+TEST_F(SerialPortTest, ClosingRestoresTheSettingsOfOpen)
+{
+    ASSERT_TRUE(OpenSerial("COM1", {115200, 8, 2}));
+    DCB again{};
+    again.BaudRate = 4800;
+    again.ByteSize = 8;
+    again.StopBits = ONESTOPBIT;
+    ASSERT_TRUE(m_writer->SetSerialState(again));
+    ASSERT_TRUE(m_writer->Write(kSentence.data(), static_cast<std::uint32_t>(kSentence.size())));
+    EXPECT_EQ(ReadMaster(kSentence.size()), kSentence);
+    const termios changed = PortSettings();
+    ASSERT_EQ(cfgetospeed(&changed), B4800) << "the line was changed while open";
+    ASSERT_TRUE(m_writer->Close());
+
+    const termios after = PortSettings();
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&m_before));
+    EXPECT_EQ(cfgetispeed(&after), cfgetispeed(&m_before));
+    EXPECT_EQ(after.c_cflag, m_before.c_cflag);
+    EXPECT_EQ(after.c_iflag, m_before.c_iflag);
+    EXPECT_EQ(after.c_oflag, m_before.c_oflag);
+    EXPECT_EQ(after.c_lflag, m_before.c_lflag);
+}
+
 TEST_F(SerialPortTest, PortIsHeldExclusively)
 {
     ASSERT_TRUE(OpenSerial("COM1", {38400, 8, 1}));
