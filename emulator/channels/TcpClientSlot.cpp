@@ -77,6 +77,7 @@ bool TcpClientSlot::StillReads(std::chrono::milliseconds answerWait)
         if (sent <= 0 && error != EAGAIN && error != EWOULDBLOCK) return false;
         if (sent == 1) {  // the line's end is still owed
             m_backlog.assign(kEmptyLine + 1, kEmptyLine + 2);
+            m_sent = 0;
             m_midSentence = true;
         }
     }
