@@ -130,6 +130,13 @@ bool ConnectionFails(const Socket& socket, std::chrono::milliseconds wait)
     return ::poll(&p, 1, static_cast<int>(wait.count())) > 0 && (p.revents & (POLLERR | POLLHUP)) != 0;
 }
 
+int ResetOnClose(const Socket& socket)
+{
+    const linger immediate{.l_onoff = 1, .l_linger = 0};
+    if (::setsockopt(socket.NativeHandle(), SOL_SOCKET, SO_LINGER, &immediate, sizeof immediate) != 0) return errno;
+    return 0;
+}
+
 long SendNoWait(const Socket& socket, const char* data, std::size_t count, int& error)
 {
     const ssize_t sent = ::send(socket.NativeHandle(), data, count, MSG_DONTWAIT | MSG_NOSIGNAL);

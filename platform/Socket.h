@@ -75,6 +75,10 @@ bool PeerEndedSending(const Socket& socket);
 // stands at the end.
 bool ConnectionFails(const Socket& socket, std::chrono::milliseconds wait);
 
+// Makes the next Close end the connection with a reset instead of an orderly close, so
+// that the peer sees a failure; 0 or the error code.
+int ResetOnClose(const Socket& socket);
+
 // Sends without waiting for room and without the broken-pipe signal. Returns the bytes
 // sent, or -1 with `error` set.
 long SendNoWait(const Socket& socket, const char* data, std::size_t count, int& error);

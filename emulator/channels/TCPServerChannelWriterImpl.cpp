@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include <sys/socket.h>
 
@@ -148,12 +149,16 @@ bool TCPServerChannelWriterImpl::StartListening()
 void TCPServerChannelWriterImpl::ServeClients()
 {
     TcpClientSlot client;
+    // A client let go for falling behind, while it is sent the rest of its last sentence.
+    TcpClientSlot leaving;
+    std::chrono::steady_clock::time_point leavingUntil;
     bool acceptPaused = false;
     while (!m_stopEvent.IsSet()) {
-        std::array<platform::PollItem, 3> items{};
+        std::array<platform::PollItem, 4> items{};
         items[0] = {.handle = acceptPaused ? -1 : m_listenSocket.NativeHandle(), .wantRead = true};
         items[1] = {.handle = m_wake.Handle(), .wantRead = true};
         items[2] = {.handle = client.Handle(), .wantWrite = client.HasBacklog()};
+        items[3] = {.handle = leaving.Handle(), .wantWrite = leaving.HasBacklog()};
         const platform::Readiness readiness = platform::WaitAny(items, kPassLength);
         if (readiness == platform::Readiness::Failed && m_stopEvent.Wait(kRetryPause)) break;
         if (m_stopEvent.IsSet()) break;
@@ -164,9 +169,21 @@ void TCPServerChannelWriterImpl::ServeClients()
         if (client.IsTaken() && items[2].failed) DropClient(client);
         if (items[0].readable) acceptPaused = !AcceptPending(client);
         // Whatever else happened in this pass, the queue goes to the client or away.
-        HandQueueTo(client);
+        if (!HandQueueTo(client)) {
+            leaving.Free();  // an earlier one still owed a sentence end goes now
+            client.KeepOnlySentenceInProgress();
+            leaving = std::exchange(client, TcpClientSlot{});
+            leavingUntil = std::chrono::steady_clock::now() + kPassLength;
+            ReportChannelLine(kDisconnected);
+        }
         if (client.IsTaken() && !client.SendWhatFits()) DropClient(client);
+        if (leaving.IsTaken() && (items[3].failed || !leaving.SendWhatFits() || !leaving.HasBacklog() ||
+                                  std::chrono::steady_clock::now() >= leavingUntil)) {
+            leaving.Free();
+        }
     }
+    client.Free();
+    leaving.Free();
 }
 
 bool TCPServerChannelWriterImpl::AcceptPending(TcpClientSlot& client)
@@ -201,7 +218,7 @@ bool TCPServerChannelWriterImpl::AcceptPending(TcpClientSlot& client)
     return healthy;
 }
 
-void TCPServerChannelWriterImpl::HandQueueTo(TcpClientSlot& client)
+bool TCPServerChannelWriterImpl::HandQueueTo(TcpClientSlot& client)
 {
     std::vector<char> batch;
     {
@@ -209,6 +226,5 @@ void TCPServerChannelWriterImpl::HandQueueTo(TcpClientSlot& client)
         batch.swap(m_pendingData);
     }
     // Without a client the text is dropped: a later client gets only current sentences.
-    if (batch.empty() || !client.IsTaken()) return;
-    if (!client.Queue(std::move(batch))) DropClient(client);
+    return batch.empty() || !client.IsTaken() || client.Queue(std::move(batch));
 }

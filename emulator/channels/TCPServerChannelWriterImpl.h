@@ -24,7 +24,9 @@ class TcpClientSlot;
 // backlog overflow (see TcpClientSlot). A client that has only ended its sending side
 // (a read-only consumer) keeps it; when a newcomer arrives, such a client is sent an
 // empty line between sentences, and it gives way only if that is answered by a reset,
-// as a peer that has closed both directions does.
+// as a peer that has closed both directions does. A client dropped for overflowing its
+// backlog is first sent the rest of the sentence in progress, for up to a pass, while
+// its place already takes newcomers; if it does not read that in time, it gets a reset.
 class TCPServerChannelWriterImpl final : public CChannelWriterBase {
 public:
     TCPServerChannelWriterImpl() = default;
@@ -50,7 +52,8 @@ private:
     void ServeClients();
     // False when accepting failed for a reason that waiting will not cure at once.
     bool AcceptPending(TcpClientSlot& client);
-    void HandQueueTo(TcpClientSlot& client);
+    // False when the client's backlog would overflow; the text is then dropped.
+    bool HandQueueTo(TcpClientSlot& client);
 
     std::thread m_serverThread;
     std::uint32_t m_port = 0;  // the listening socket uses the low 16 bits

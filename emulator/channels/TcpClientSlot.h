@@ -10,6 +10,8 @@
 // fast as the client's socket takes it; a partial send keeps its tail for the next
 // turn, so the reader sees every byte in order. A reader slower than the stream builds
 // a backlog; past kBacklogLimit the client is dropped, never a part of the stream.
+// A client let go mid-sentence is owed the rest of that sentence: it gets a clean end
+// only after a whole sentence, and a reset when it must go before that.
 // Used by the server thread alone.
 class TcpClientSlot {
 public:
@@ -20,8 +22,12 @@ public:
     bool HasBacklog() const { return m_sent < m_backlog.size(); }
 
     void Take(platform::Socket socket);
-    // Closes the connection; what it was still owed is dropped.
+    // Closes the connection; what it was still owed is dropped. A reader left holding
+    // a cut sentence gets a reset, so it sees a failure rather than a clean end.
     void Free();
+    // Keeps only the rest of the sentence in progress (nothing at a sentence end), to be
+    // sent before the connection is closed.
+    void KeepOnlySentenceInProgress();
 
     // Adds whole sentences after the backlog; false when that would pass the limit.
     bool Queue(std::vector<char>&& text);
@@ -37,4 +43,5 @@ private:
     platform::Socket m_socket;
     std::vector<char> m_backlog;
     std::size_t m_sent = 0;  // bytes at the front of m_backlog already sent
+    bool m_midSentence = false;  // the last byte sent was not a sentence end
 };

@@ -94,6 +94,7 @@ public:
         if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return true;
         char buffer[65536];
         const ssize_t n = recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) errno = 0;  // a clean end, told apart from a reset
         if (n > 0) into.append(buffer, static_cast<std::size_t>(n));
         return n > 0 || (n < 0 && errno == EAGAIN);
     }
@@ -258,7 +259,20 @@ TEST_F(TcpServerLoadTest, SlowReaderThatCatchesUpMissesNothing)
     EXPECT_EQ(channeltest::CountOf(m_err.Text(), kDisconnected), 0);
 }
 
-TEST_F(TcpServerLoadTest, ReaderThatOverflowsItsBacklogIsDropped)
+struct OverflowRow {
+    std::string name;
+    std::chrono::milliseconds readsAfter;  // how long the dropped reader waits to read again
+    bool cleanEnd;  // sent the rest of its last sentence before the end
+};
+
+void PrintTo(const OverflowRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class OverflowTest : public TcpServerLoadTest, public testing::WithParamInterface<OverflowRow> {};
+
+TEST_P(OverflowTest, ReaderThatOverflowsItsBacklogIsDropped)
 {
     RawClient stalled(m_port, 4096);
     ASSERT_TRUE(m_err.WaitFor(kConnected));
@@ -274,7 +288,27 @@ TEST_F(TcpServerLoadTest, ReaderThatOverflowsItsBacklogIsDropped)
     ASSERT_TRUE(m_err.WaitFor(kConnected, 2));
     ASSERT_TRUE(Write(Sentence(5, 5)));
     EXPECT_TRUE(next.ReadUntil(Sentence(5, 5)) == Sentence(5, 5)) << "older text reached the next client";
+
+    std::this_thread::sleep_for(GetParam().readsAfter);
+    std::string received;
+    const auto end = Clock::now() + 5s;
+    while (stalled.Read(received, 100ms) && Clock::now() < end) {}
+    // A clean end comes only after a whole sentence; a cut one ends with a reset.
+    const std::string tail = received.substr(received.rfind('\n') + 1);
+    if (GetParam().cleanEnd) {
+        EXPECT_EQ(tail, "");
+    }
+    EXPECT_EQ(errno, tail.empty() ? 0 : ECONNRESET) << "ends with: " << tail;
+    std::vector<Line> lines;
+    if (tail.empty()) {
+        EXPECT_TRUE(ParseLines(received, lines));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Readers, OverflowTest,
+                         testing::Values(OverflowRow{"ReadingAgainAtOnce", 0ms, true},
+                                         OverflowRow{"StalledBeyondAPass", 2500ms, false}),
+                         [](const testing::TestParamInfo<OverflowRow>& info) { return info.param.name; });
 
 TEST(TcpServerPortChoiceTest, PortZeroSaysWhichPortTheSystemPicked)
 {
