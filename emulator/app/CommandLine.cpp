@@ -6,6 +6,7 @@
 
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -75,6 +76,7 @@ const OptionRow kOptions[] = {
     {"nmea-upper-crc", &S::nmeaUpperCrc, K::Implicit, "Write the NMEA checksum in upper case (for strict decoders)"},
     {"nmea-own-ship", &S::nmeaOwnShip, K::Implicit,
      "The vessel is the own ship: AIS as !AIVDO, and GPS sentences (RMC, GGA, VTG, ZDA, HDT) every second"},
+    {"version", {}, K::None, "Print the product name and version, then exit"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions
@@ -158,6 +160,22 @@ bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostr
         out << e.what() << std::flush;
         return false;
     }
+}
+
+bool WantsVersion(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--version") return true;
+    return false;
+}
+
+std::string VersionText()
+{
+    std::string text = "KVL AIS Emulator";
+    if (const auto version = CompiledVersion())
+        text += " " + std::to_string(version->major) + "." + std::to_string(version->minor) + "." +
+                std::to_string(version->build);
+    return text;
 }
 
 bool ParseCommandLine(int argc, char** argv, VesselSettings& settings)

@@ -61,6 +61,10 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
 
 int RunVesgen(int argc, char** argv)
 {
+    if (WantsVersion(argc, argv)) {
+        std::cout << VersionText() << std::endl;
+        return 0;
+    }
     // A client that goes away must end a run through its channel, not kill the process.
     platform::IgnoreBrokenPipeSignal();
 
