@@ -26,6 +26,12 @@ version)
   if [ -x "$bin/vespanel" ]; then
     out=$("$bin/vespanel" --version); rc=$?
     [ "$out" = "KVL AIS Emulator $version" ] && [ $rc -eq 0 ] || fail "vespanel --version printed '$out', exit $rc"
+    # The icon hook refuses sizes it cannot draw and paths it cannot write, and says so.
+    for args in "$work/icon.png 8" "$work/icon.png abc" "$work/no/such/icon.png 64"; do
+      "$bin/vespanel" --write-icon $args 2>"$work/err" && fail "vespanel --write-icon $args succeeded"
+      [ -s "$work/err" ] || fail "vespanel --write-icon $args said nothing"
+    done
+    [ ! -e "$work/icon.png" ] || fail "a refused icon was written"
   fi
   ;;
 completion)
