@@ -1,8 +1,11 @@
 #include <QApplication>
 #include <QImage>
+#include <QPixmap>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "panel/ui/Artwork.h"
 #include "panel/ui/CMainDlg.h"
 #include "panel/ui/StopSignals.h"
 
@@ -23,17 +26,46 @@ int SaveScreenshot(const char* path)
     return 0;
 }
 
+// `vespanel --write-icon <file.png> <size>` renders the window icon at size x size pixels,
+// for the desktop menu.
+int SaveIcon(const char* path, const char* sizeText)
+{
+    const int size = std::atoi(sizeText);
+    if (size < 16 || size > 1024) {
+        std::fprintf(stderr, "Icon size must be 16 to 1024 pixels, not %s\n", sizeText);
+        return 1;
+    }
+    const QPixmap pixmap = DrawApplicationIcon(size);
+    if (pixmap.width() != size || !pixmap.save(QString::fromLocal8Bit(path), "PNG")) {
+        std::fprintf(stderr, "Cannot write %s\n", path);
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     const char* screenshotPath = nullptr;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--screenshot") == 0) screenshotPath = argv[i + 1];
-    if (screenshotPath) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const char* iconPath = nullptr;
+    const char* iconSize = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("KVL AIS Emulator %s\n", KVL_VERSION_TEXT);
+            return 0;
+        }
+        if (i + 1 < argc && std::strcmp(argv[i], "--screenshot") == 0) screenshotPath = argv[i + 1];
+        if (i + 2 < argc && std::strcmp(argv[i], "--write-icon") == 0) {
+            iconPath = argv[i + 1];
+            iconSize = argv[i + 2];
+        }
+    }
+    if (screenshotPath || iconPath) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication application(argc, argv);
     if (screenshotPath) return SaveScreenshot(screenshotPath);
+    if (iconPath) return SaveIcon(iconPath, iconSize);
 
     CMainDlg dialog;
     // The session ending takes the emulator along, as closing and answering Yes would.

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsd-clients gpsd python3-ais socat libgeographiclib-dev
   fonts-liberation
+  netcat-openbsd lintian mandoc desktop-file-utils file
 )
 packages+=("$@")  # extra packages a stage needs (the fuzz targets' clang)
 missing=()

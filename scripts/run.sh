@@ -4,7 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh >/dev/null
+# The first build takes a few minutes on two cores; its progress goes to standard error.
+echo "Building into ${BUILD_DIR:-build}/ (the first build takes several minutes) ..." >&2
+scripts/build.sh >&2
 bin=${BUILD_DIR:-build}/bin
 if (($#)); then exec "$bin/vesgen" "$@"; fi
 # Every message type, once a second, until Ctrl+C.

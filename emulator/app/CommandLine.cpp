@@ -6,6 +6,7 @@
 
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -81,6 +82,7 @@ const OptionRow kOptions[] = {
     {"fleet-area", &S::fleetArea, K::None,
      "Area of the random fleet: SOUTH,WEST,NORTH,EAST in degrees (default: 15 nautical miles around --vessel-lat/lon)"},
     {"fleet-seed", &S::fleetSeed, K::None, "Seed of the random fleet (default: the time, printed at start)"},
+    {"version", {}, K::None, "Print the product name and version, then exit"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions
@@ -164,6 +166,22 @@ bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostr
         out << e.what() << std::flush;
         return false;
     }
+}
+
+bool WantsVersion(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--version") return true;
+    return false;
+}
+
+std::string VersionText()
+{
+    std::string text = "KVL AIS Emulator";
+    if (const auto version = CompiledVersion())
+        text += " " + std::to_string(version->major) + "." + std::to_string(version->minor) + "." +
+                std::to_string(version->build);
+    return text;
 }
 
 bool ParseCommandLine(int argc, char** argv, VesselSettings& settings)

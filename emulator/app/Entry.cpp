@@ -78,6 +78,10 @@ int RunVesgen(int argc, char** argv)
     // by the lock file or the output, and text meant for the console would land there.
     const platform::ClosedStandardStreams closedAtStart = platform::FillClosedStandardStreams();
 
+    if (WantsVersion(argc, argv)) {
+        std::cout << VersionText() << std::endl;
+        return 0;
+    }
     // A client that goes away must end a run through its channel, not kill the process.
     platform::IgnoreBrokenPipeSignal();
 

@@ -42,6 +42,11 @@ QPixmap DrawIcon(int size)
 
 } // namespace
 
+QPixmap DrawApplicationIcon(int size)
+{
+    return DrawIcon(size);
+}
+
 QIcon MakeApplicationIcon()
 {
     QIcon icon;
