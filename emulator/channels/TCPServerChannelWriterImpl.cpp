@@ -24,6 +24,7 @@ constexpr std::chrono::milliseconds kRetryPause{100};
 // reset; on loopback the answer comes within microseconds.
 constexpr std::chrono::milliseconds kHangUpAnswerWait{50};
 constexpr int kListenBacklog = SOMAXCONN;
+constexpr std::chrono::milliseconds kSetUpLimit{2000};  // Open waits this long for the bind
 
 const char* const kConnected = "Information : [TCP] client connected.";
 const char* const kRefused = "Information : [TCP] connection refused, only one connection allowed.";
@@ -65,7 +66,10 @@ bool TCPServerChannelWriterImpl::Open(const char* target)
     } catch (const std::system_error&) {
         return false;
     }
-    return true;
+    // A port that cannot be bound is a run that never started: Open says so. The
+    // thread decides at once; the bound only guards against a stalled system call.
+    if (!m_setUp.Wait(kSetUpLimit)) return true;
+    return !m_stopEvent.IsSet();
 }
 
 bool TCPServerChannelWriterImpl::Write(const char* data, std::uint32_t count)
@@ -105,13 +109,16 @@ void TCPServerChannelWriterImpl::ServerThreadProc()
     if (const int error = network.Start(); error != 0) {
         ReportWithCode("Error : [TCP] error initializing network subsystem, code = ", error);
         m_stopEvent.Set();
+        m_setUp.Set();
         return;
     }
     if (!StartListening()) {
         m_stopEvent.Set();
+        m_setUp.Set();
         m_listenSocket.Close();
         return;
     }
+    m_setUp.Set();
     ServeClients();
     m_listenSocket.Close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulator/channels/CChannelWriterBase.h"
+#include "platform/Event.h"
 #include "platform/Socket.h"
 #include "platform/WakeSignal.h"
 
@@ -61,4 +62,5 @@ private:
     std::vector<char> m_pendingData;
     platform::Socket m_listenSocket;  // the server thread's while it runs
     const platform::WakeSignal m_wake;  // Write and Close wake the server thread
+    platform::Event m_setUp;            // set once the thread listens or has failed to
 };
