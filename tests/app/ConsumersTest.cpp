@@ -1,5 +1,6 @@
 // vesgen feeding a live gpsd, as a chart plotter's gpsd would be fed: the own ship over
 // TCP must become a moving fix, and a UDP stream must reach gpsd's AIS reports.
+#include "tests/support/FreePort.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempDir.h"
 
@@ -22,19 +23,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-std::uint16_t FreePort(int type)
-{
-    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 double Number(const std::string& json, const std::string& key)
 {
@@ -107,8 +95,8 @@ protected:
 
 TEST_F(Consumers, OwnShipOverTcpIsAMovingFixAndItsAisInGpsd)
 {
-    const std::uint16_t port = FreePort(SOCK_STREAM);
-    const std::uint16_t gpsdPort = FreePort(SOCK_STREAM);
+    const std::uint16_t port = testsupport::FreeLoopbackPort(SOCK_STREAM);
+    const std::uint16_t gpsdPort = testsupport::FreeLoopbackPort(SOCK_STREAM);
     const auto reports = Run({"--output", "TCP*" + std::to_string(port), "--nmea-own-ship", "--nmea-domsg1",
                               "--ignore-timings", "--vessel-mmsi", "244123456", "--vessel-lat", "52.5", "--vessel-lon",
                               "4.25", "--vessel-sog", "12", "--vessel-cog", "45"},
@@ -135,8 +123,8 @@ TEST_F(Consumers, OwnShipOverTcpIsAMovingFixAndItsAisInGpsd)
 
 TEST_F(Consumers, UdpStreamReachesGpsd)
 {
-    const std::uint16_t port = FreePort(SOCK_DGRAM);
-    const std::uint16_t gpsdPort = FreePort(SOCK_STREAM);
+    const std::uint16_t port = testsupport::FreeLoopbackPort(SOCK_DGRAM);
+    const std::uint16_t gpsdPort = testsupport::FreeLoopbackPort(SOCK_STREAM);
     const auto reports = Run({"--output", "UDP*127.0.0.1:" + std::to_string(port), "--nmea-domsg1", "--nmea-domsg5",
                               "--ignore-timings", "--nmea-upper-crc", "--vessel-mmsi", "211000777", "--vessel-name",
                               "UDP TEST"},

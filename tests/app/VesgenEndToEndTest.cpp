@@ -2,6 +2,7 @@
 
 #include "tests/support/GpsDecode.h"
 #include "tests/support/Subprocess.h"
+#include "tests/support/FreePort.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -72,15 +73,7 @@ long Number(const AisRecord& r, const std::string& key)
 
 std::uint16_t FreeTcpPort()
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
+    return testsupport::FreeLoopbackPort(SOCK_STREAM);
 }
 
 // A TCP client of the emulator's server port.
