@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 // Raw sentinels kept as they are sent.
@@ -203,3 +204,14 @@ using NmeaMessage = std::variant<AisPositionReportA, AisBaseStationReport, AisSt
                                  AisSarAircraftReport, AisSafetyBroadcast, AisPositionReportB,
                                  AisExtendedReportB, AisAidToNavigationReport, AisStaticDataA,
                                  AisStaticDataB, AisLongRangeReport, OwnShipSentence>;
+
+// The AIS header of a message, or null for an own-ship sentence.
+inline const AisHeader* AisHeaderOf(const NmeaMessage& message)
+{
+    return std::visit(
+        [](const auto& m) -> const AisHeader* {
+            if constexpr (std::is_base_of_v<AisHeader, std::decay_t<decltype(m)>>) return &m;
+            else return nullptr;
+        },
+        message);
+}
