@@ -26,6 +26,11 @@ bool Unsigned(std::string_view text, unsigned& value)
     return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+std::string_view At(std::span<const std::string_view> fields, std::size_t i)
+{
+    return i < fields.size() ? fields[i] : std::string_view{};
+}
+
 // ddmm.mmmm (latitude) or dddmm.mmmm (longitude) and its hemisphere letter.
 bool Angle(std::string_view text, std::string_view hemisphere, double maxDeg, char positive, char negative,
            std::optional<double>& deg)
@@ -41,6 +46,14 @@ bool Angle(std::string_view text, std::string_view hemisphere, double maxDeg, ch
     if (minutes >= 60.0 || value > maxDeg) return false;
     deg = hemisphere[0] == negative ? -value : value;
     return true;
+}
+
+// Latitude and longitude fields: both or neither.
+bool Position(std::span<const std::string_view> f, std::size_t first, OwnShipSentence& out)
+{
+    return Angle(At(f, first), At(f, first + 1), 90, 'N', 'S', out.latitudeDeg) &&
+           Angle(At(f, first + 2), At(f, first + 3), 180, 'E', 'W', out.longitudeDeg) &&
+           out.latitudeDeg.has_value() == out.longitudeDeg.has_value();
 }
 
 // hhmmss[.ss] as seconds since midnight; 60 seconds allowed for a leap second.
@@ -65,11 +78,6 @@ bool Bounded(std::string_view text, double low, double high, std::optional<doubl
     return true;
 }
 
-std::string_view At(std::span<const std::string_view> fields, std::size_t i)
-{
-    return i < fields.size() ? fields[i] : std::string_view{};
-}
-
 // NMEA 2.3 mode indicator: N says the data are not valid.
 bool ModeValid(std::string_view mode) { return mode != "N"; }
 
@@ -87,9 +95,7 @@ GpsParseStatus Rmc(std::span<const std::string_view> f, OwnShipSentence& out)
         out.utcDate.year = static_cast<std::uint16_t>(yy < 80 ? 2000 + yy : 1900 + yy);  // NMEA's two-digit year
     }
     if (At(f, 1) != "A" || !ModeValid(At(f, 11))) return GpsParseStatus::Ok;  // void: time only
-    if (!Angle(At(f, 2), At(f, 3), 90, 'N', 'S', out.latitudeDeg) ||
-        !Angle(At(f, 4), At(f, 5), 180, 'E', 'W', out.longitudeDeg) ||
-        !Bounded(At(f, 6), 0, 1e6, out.speedKnots) || !Bounded(At(f, 7), 0, 360, out.courseDeg))
+    if (!Position(f, 2, out) || !Bounded(At(f, 6), 0, 1e6, out.speedKnots) || !Bounded(At(f, 7), 0, 360, out.courseDeg))
         return GpsParseStatus::Malformed;
     return GpsParseStatus::Ok;
 }
@@ -101,9 +107,7 @@ GpsParseStatus Gga(std::span<const std::string_view> f, OwnShipSentence& out)
     unsigned quality = 0;
     if (!At(f, 5).empty() && !Unsigned(At(f, 5), quality)) return GpsParseStatus::Malformed;
     if (quality == 0) return GpsParseStatus::Ok;  // no fix
-    if (!Angle(At(f, 1), At(f, 2), 90, 'N', 'S', out.latitudeDeg) ||
-        !Angle(At(f, 3), At(f, 4), 180, 'E', 'W', out.longitudeDeg))
-        return GpsParseStatus::Malformed;
+    if (!Position(f, 1, out)) return GpsParseStatus::Malformed;
     return GpsParseStatus::Ok;
 }
 

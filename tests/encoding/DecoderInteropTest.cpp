@@ -22,6 +22,8 @@ struct ChecksumMode {
     int seed;
 };
 
+void PrintTo(const ChecksumMode& row, std::ostream* os) { *os << row.name; }
+
 class DecoderMatchesGpsdecode : public ::testing::TestWithParam<ChecksumMode> {};
 
 TEST_P(DecoderMatchesGpsdecode, OnEveryFieldOfRandomMessagesOfEveryType)

@@ -16,6 +16,7 @@ const std::string kMsg5A = "AIVDM,2,1,0,A,5mRoDR02CBbtPtdD000iD<eV1LTpB0pvsD0000
 const std::string kMsg5B = "AIVDM,2,2,0,A,00000000004,2";
 
 std::string Line(const std::string& body, bool upper = false) { return "!" + body + "*" + NmeaChecksum(body, upper) + "\r\n"; }
+std::string Gps(const std::string& body) { return "$" + body + "*" + NmeaChecksum(body) + "\r\n"; }
 std::string Seq(std::string body, char seq) { return body.replace(body.find(",0,A,"), 5, std::string(",") + seq + ",A,"); }
 std::string Repeat(const std::string& s, int n) { std::string r; while (n-- > 0) r += s; return r; }
 
@@ -49,8 +50,12 @@ const Row kRows[] = {
     {"ExtraField", Line(kMsg1 + ",0"), 0, 0, 1},
     {"UnknownAisType", Line("AIVDM,1,1,,A,85Mwp`1Kf3aCnsNvBWLi=wQuNhA5t43N`5nCuI=p,0"), 0, 0, 0, 1},
     {"OtherSentences", "$GPGSV,1,1,00*79\r\n$PGRME,15.0,M,45.0,M,25.0,M*1C\r\n", 0, 0, 0, 2},
+    {"RmcWithHalfAPosition", Gps("GPRMC,161411.14,A,5157.0000,N,,,0.0,0.0,081226,,,A"), 0, 0, 1},
+    {"GgaWithHalfAPosition", Gps("GPGGA,141611.14,,,00000.0000,E,1,09,0.9,0.0,M,0.0,M,,"), 0, 0, 1},
     {"OverlongLineThenGood", Repeat("A", 600) + "\n" + Line(kMsg1), 1, 0, 0, 0, 0, 1},
 };
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class ReaderRows : public ::testing::TestWithParam<Row> {};
 

@@ -34,6 +34,8 @@ const CpaRow kCpaRows[] = {
     {"AcrossTheAntimeridian", {0, 179.95, 0, 0}, {0, -179.95, 6, 270}, 6.0, 0.0, 60.0},
 };
 
+void PrintTo(const CpaRow& row, std::ostream* os) { *os << row.name; }
+
 class CpaCases : public ::testing::TestWithParam<CpaRow> {};
 
 TEST_P(CpaCases, MatchTheHandWorkedValues)
