@@ -31,7 +31,8 @@ const CpaRow kCpaRows[] = {
     {"Diverging", {0, 0, 0, 0}, {3.0 / 60, 4.0 / 60, 10, 0}, 5.0, 4.0, -18.0},
     // A target of unknown speed stands still; the own ship runs onto it in 15 min.
     {"UnknownSpeedStandsStill", {0, 0, 12, 0}, {3.0 / 60, 0, kNaN, kNaN}, 3.0, 0.0, 15.0},
-    {"AcrossTheAntimeridian", {0, 179.95, 0, 0}, {0, -179.95, 6, 270}, 6.0, 0.0, 60.0},
+    {"AcrossTheAntimeridianEastward", {0, 179.95, 0, 0}, {0, -179.95, 6, 270}, 6.0, 0.0, 60.0},
+    {"AcrossTheAntimeridianWestward", {0, -179.95, 0, 0}, {0, 179.95, 6, 90}, 6.0, 0.0, 60.0},
 };
 
 void PrintTo(const CpaRow& row, std::ostream* os) { *os << row.name; }
@@ -170,9 +171,13 @@ TEST(TrafficPicture, LostAtItsKindsTimeAndPrunedWithoutBreakingTheIndex)
     EXPECT_EQ(picture.Prune(36001 + 10000, 10000), 5u);
     ASSERT_EQ(picture.Size(), 5u);
     for (std::uint32_t i = 5; i < 10; ++i) {
-        ASSERT_NE(picture.Find(244000000 + i), nullptr) << i;
-        EXPECT_EQ(picture.Find(244000000 + i)->mmsi, 244000000 + i);
+        auto report = From<AisPositionReportA>(244000000 + i, 1);
+        report.speedKnots = 1.0;
+        picture.Apply(report, 50000);
     }
+    // Every survivor was found where it now lives: the table holds the updates.
+    ASSERT_EQ(picture.Size(), 5u);
+    for (const Target& t : picture.Targets()) EXPECT_DOUBLE_EQ(t.speedKnots, 1.0) << t.mmsi;
     EXPECT_EQ(picture.Find(244000000), nullptr);
 }
 
