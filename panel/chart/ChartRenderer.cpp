@@ -120,19 +120,19 @@ RenderStats ChartRenderer::Render(QImage& frame, const ChartScene& scene, const 
     const double halfHeight = view.Size().height() / 2.0;
     const MercatorPoint centre = view.Center();
     const double scale = view.Scale();
-    scene.ForEachIn(area, [&](std::size_t index, MercatorPoint p) {
-        const ChartTarget& target = targets[index];
+    scene.ForEachIn(area, [&](const PlacedTarget& placed) {
+        const std::size_t index = placed.index;
         if (stats.names) m_named.push_back(index);
-        if (LookOf(target.kind).alwaysSymbol || index == selected) {
+        if (LookOf(placed.kind).alwaysSymbol || index == selected) {
             m_onTop.push_back(index);
             return;
         }
-        const QPointF at((p.x - centre.x) * scale + halfWidth, (p.y - centre.y) * scale + halfHeight);
+        const QPointF at((placed.point.x - centre.x) * scale + halfWidth, (placed.point.y - centre.y) * scale + halfHeight);
         if (stats.symbols) {
-            DrawSymbol(frame, target, at, view);
+            DrawSymbol(frame, targets[index], at, view);
         } else {
             raster.FillSquare(static_cast<int>(at.x()), static_cast<int>(at.y()), kDotPx,
-                              target.lost ? lostDot : dotColours[static_cast<int>(target.kind)]);
+                              placed.lost ? lostDot : dotColours[static_cast<int>(placed.kind)]);
         }
     });
     // Distress last of all: nothing may hide it.

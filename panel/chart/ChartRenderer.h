@@ -25,7 +25,7 @@ struct RenderStats {
 // stays; then the targets straight into the pixels; then names and the selection mark.
 class ChartRenderer {
 public:
-    // More targets in view than this and ordinary ones become dots; distress, aircraft, the own
+    // More targets in view than this and ordinary ones become dots; distress beacons, the own
     // ship and the selected target stay symbols.
     static constexpr std::size_t kSymbolBudget = 2500;
     // Names are written when at most this many targets are in view and the chart is close in.

@@ -62,12 +62,10 @@ ChartScene::ChartScene(ChartSnapshot targets) : m_targets(std::move(targets))
     }
     for (std::size_t c = 0; c < cells; ++c) m_cellStart[c + 1] += m_cellStart[c];
     std::vector<std::uint32_t> next(m_cellStart.begin(), m_cellStart.end() - 1);
-    m_order.resize(points.size());
-    m_cellPoints.resize(points.size());
+    m_placed.resize(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const std::uint32_t k = next[cellOf[i]]++;
-        m_order[k] = placed[i];
-        m_cellPoints[k] = points[i];
+        const ChartTarget& target = m_targets[placed[i]];
+        m_placed[next[cellOf[i]]++] = {points[i], placed[i], target.kind, target.lost};
     }
 }
 
@@ -91,9 +89,9 @@ std::size_t ChartScene::CountIn(const MercatorRect& rect) const
     // Whole cells first: a view that holds the whole scene is answered at once.
     if (rect.left <= m_bounds.left && rect.right >= m_bounds.right && rect.top <= m_bounds.top &&
         rect.bottom >= m_bounds.bottom)
-        return m_order.size();
+        return m_placed.size();
     std::size_t count = 0;
-    ForEachIn(rect, [&](std::size_t, MercatorPoint) { ++count; });
+    ForEachIn(rect, [&](const PlacedTarget&) { ++count; });
     return count;
 }
 

@@ -11,6 +11,15 @@
 
 namespace chart {
 
+// A target's place on the plane with what its dot needs, kept in grid order so that a pass over
+// the view reads memory front to back.
+struct PlacedTarget {
+    MercatorPoint point;
+    std::uint32_t index = 0;   // into the snapshot
+    StationKind kind = StationKind::ClassA;
+    bool lost = false;
+};
+
 // A snapshot of targets with their places on the Mercator plane and a grid index over them,
 // so that drawing and hit-testing touch only the cells in view. Targets without a usable
 // position (AIS "not available", out of range) are kept but never placed.
@@ -21,17 +30,17 @@ public:
 
     const ChartSnapshot& Targets() const { return m_targets; }
     // How many targets have a place on the plane.
-    std::size_t PlacedCount() const { return m_order.size(); }
+    std::size_t PlacedCount() const { return m_placed.size(); }
     // The smallest plane rectangle holding every placed target; empty scene: all zero.
     const MercatorRect& Bounds() const { return m_bounds; }
     // Index of the target with `mmsi` (the first one when several share it).
     std::optional<std::size_t> Find(std::uint32_t mmsi) const;
 
-    // Calls visit(index, planePoint) for every placed target inside `rect`.
+    // Calls visit(const PlacedTarget&) for every placed target inside `rect`.
     template <class Visit>
     void ForEachIn(const MercatorRect& rect, Visit&& visit) const
     {
-        if (m_order.empty() || rect.right < m_bounds.left || rect.left > m_bounds.right ||
+        if (m_placed.empty() || rect.right < m_bounds.left || rect.left > m_bounds.right ||
             rect.bottom < m_bounds.top || rect.top > m_bounds.bottom)
             return;
         const auto [col0, row0] = Cell({rect.left, rect.top});
@@ -42,7 +51,7 @@ public:
             const std::uint32_t end = m_cellStart[rowBase + static_cast<std::size_t>(col1) + 1];
             // The cells of one row lie next to each other in the index.
             for (std::uint32_t k = begin; k < end; ++k)
-                if (rect.Contains(m_cellPoints[k])) visit(static_cast<std::size_t>(m_order[k]), m_cellPoints[k]);
+                if (rect.Contains(m_placed[k].point)) visit(m_placed[k]);
         }
     }
 
@@ -58,10 +67,9 @@ private:
     int m_rows = 0;
     double m_cellWidth = 1;
     double m_cellHeight = 1;
-    // Cell c holds m_order[m_cellStart[c] .. m_cellStart[c + 1]), cells row by row.
+    // Cell c holds m_placed[m_cellStart[c] .. m_cellStart[c + 1]), cells row by row.
     std::vector<std::uint32_t> m_cellStart;
-    std::vector<std::uint32_t> m_order;
-    std::vector<MercatorPoint> m_cellPoints;   // the plane point of m_order[k], in the same order
+    std::vector<PlacedTarget> m_placed;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_byMmsi;   // (mmsi, index), sorted
 };
 

@@ -46,7 +46,12 @@ ChartWidget::~ChartWidget() = default;
 
 void ChartWidget::SetSnapshot(ChartSnapshot targets)
 {
-    m_scene = ChartScene(std::move(targets));
+    SetScene(ChartScene(std::move(targets)));
+}
+
+void ChartWidget::SetScene(ChartScene scene)
+{
+    m_scene = std::move(scene);
     m_selectedIndex = m_selectedMmsi ? m_scene.Find(*m_selectedMmsi) : std::nullopt;
     if (!m_viewMovedByUser) FitScene();
     update();
@@ -99,14 +104,14 @@ std::optional<std::size_t> ChartWidget::TargetAt(QPoint pos) const
     const MercatorPoint at = m_view.ToPlane(pos);
     std::optional<std::size_t> nearest;
     double nearestPx2 = kHitRadiusPx * kHitRadiusPx;
-    m_scene.ForEachIn({at.x - reach, at.y - reach, at.x + reach, at.y + reach}, [&](std::size_t index, MercatorPoint p) {
-        const QPointF screen = m_view.ToScreen(p);
+    m_scene.ForEachIn({at.x - reach, at.y - reach, at.x + reach, at.y + reach}, [&](const PlacedTarget& placed) {
+        const QPointF screen = m_view.ToScreen(placed.point);
         const double dx = screen.x() - pos.x();
         const double dy = screen.y() - pos.y();
         const double distancePx2 = dx * dx + dy * dy;
         if (distancePx2 <= nearestPx2) {
             nearestPx2 = distancePx2;
-            nearest = index;
+            nearest = placed.index;
         }
     });
     return nearest;

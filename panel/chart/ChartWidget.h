@@ -29,6 +29,9 @@ public:
     // Replaces the targets drawn; the selection follows its MMSI. Until the user moves the view
     // it keeps every target in sight.
     void SetSnapshot(ChartSnapshot targets);
+    // The same with the scene already built (a hundred thousand targets take tens of
+    // milliseconds to index: a caller may do that off the user-interface thread).
+    void SetScene(ChartScene scene);
     void SetCoastlineSource(std::shared_ptr<const ICoastlineSource> source);
 
     const ChartScene& Scene() const { return m_scene; }

@@ -55,7 +55,7 @@ const SymbolLook kLooks[kStationKindCount] = {
     {DrawBaseStation, QColor(120, 40, 170), false, false, false}, // BaseStation
     {DrawRealAton, QColor(200, 0, 160), false, false, false},     // AtonReal
     {DrawVirtualAton, QColor(200, 0, 160), false, false, false},  // AtonVirtual
-    {DrawSarAircraft, QColor(230, 110, 0), true, true, true},     // SarAircraft
+    {DrawSarAircraft, QColor(230, 110, 0), true, true, false},    // SarAircraft
     {DrawDistress, QColor(230, 0, 0), false, false, true},        // Sart
     {DrawDistress, QColor(230, 0, 0), false, false, true},        // Mob
     {DrawDistress, QColor(230, 0, 0), false, false, true},        // Epirb

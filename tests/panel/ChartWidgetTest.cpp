@@ -84,7 +84,10 @@ TEST(ChartScene, GridQueryMatchesFullScan)
                 if (rect.Contains(chart::ToMercator(targets[i].latDeg, targets[i].lonDeg))) expected.insert(i);
             }
             std::set<std::size_t> found;
-            scene.ForEachIn(rect, [&](std::size_t index, chart::MercatorPoint) { EXPECT_TRUE(found.insert(index).second); });
+            scene.ForEachIn(rect, [&](const chart::PlacedTarget& placed) {
+                EXPECT_TRUE(found.insert(placed.index).second);
+                EXPECT_EQ(placed.kind, targets[placed.index].kind);
+            });
             ASSERT_EQ(found, expected) << "query " << query << " of " << targets.size();
             EXPECT_EQ(scene.CountIn(rect), expected.size());
         }
