@@ -65,6 +65,7 @@ int main(int argc, char* argv[])
     if (screenshotPath || iconPath) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     int exitCode = 0;
+    int leftRunning = -1;
     {
         QApplication application(argc, argv);
         if (screenshotPath) return SaveScreenshot(screenshotPath);
@@ -75,9 +76,10 @@ int main(int argc, char* argv[])
         const CStopSignalWatcher stopSignals([&dialog] { dialog.EndOnSignal(); });
         dialog.show();
         exitCode = application.exec();
+        leftRunning = dialog.LeftRunningPid();
     }
     // Window and display are gone. An emulator the user chose to leave running would end with
     // this process, so the process stays until it has ended.
-    platform::WaitForChildren();
+    platform::WaitForChild(leftRunning);
     return exitCode;
 }

@@ -312,11 +312,9 @@ void ChildProcess::Terminate()
     WaitForExit(kEndWait);
 }
 
-void WaitForChildren()
+void WaitForChild(int pid)
 {
-    for (;;) {
-        const pid_t pid = ::waitpid(-1, nullptr, 0);
-        if (pid < 0 && errno != EINTR) return;   // ECHILD: none left
+    while (pid > 0 && ::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
 

@@ -102,9 +102,9 @@ private:
     bool m_reaped = false;
 };
 
-// Waits until every child of this process has ended and been collected. A program that has
-// done its work but means to leave a started program running calls this instead of ending,
-// since its end would end the program too. Returns at once when there is no child.
-void WaitForChildren();
+// Waits until the child `pid` has ended and collects it. A program that has done its work but
+// means to leave a started program running calls this instead of ending, since its end would
+// end the program too. Returns at once for a process that is no (longer a) child.
+void WaitForChild(int pid);
 
 } // namespace platform

@@ -181,8 +181,12 @@ void CMainDlg::closeEvent(QCloseEvent* event)
     // One that has not ended in time is left to end by itself when it is released.
     m_run->StopWatchdog(kCloseWait);
     // As for the Run button: the question's event loop may have released the run.
-    if (m_run->IsActive() && AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None))
-        m_run->Terminate();
+    if (m_run->IsActive()) {
+        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None))
+            m_run->Terminate();
+        else
+            m_leftRunningPid = m_run->Pid();
+    }
     ReleaseRunHandles();
     m_eventPoster->Detach();
     event->accept();

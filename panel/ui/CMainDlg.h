@@ -89,6 +89,8 @@ public:
     void GenerateRandomShip();
     // Process id of the emulator last started, or -1.
     int EmulatorPid() const;
+    // Process id of the emulator that closing left running on the user's word, or -1.
+    int LeftRunningPid() const { return m_leftRunningPid; }
     // The panel is being ended from outside (the session ends): stops the run as closing and
     // answering Yes would, then quits the application.
     void EndOnSignal();
@@ -137,4 +139,5 @@ private:
     std::unique_ptr<panel::RunController> m_run;
     // The output file of the run last started, as the emulator got it; empty for other outputs.
     std::wstring m_runOutputFile;
+    int m_leftRunningPid = -1;
 };

@@ -26,6 +26,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     int exitCode = 0;
+    int leftRunning = -1;
     {
         QApplication application(argc, argv);
         auto boxes = std::make_shared<FakeMessageBoxes>();
@@ -48,12 +49,13 @@ int main(int argc, char* argv[])
             QTimer::singleShot(0, &dialog, [&dialog] { dialog.close(); });
         }
         exitCode = application.exec();
+        leftRunning = dialog.LeftRunningPid();
     }
     if (closeWithNo) {
         std::printf("closed\n");
         std::fflush(stdout);
     }
     // As the panel's program does: an emulator left running keeps the process.
-    platform::WaitForChildren();
+    platform::WaitForChild(leftRunning);
     return exitCode;
 }
