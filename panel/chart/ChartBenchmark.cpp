@@ -1,7 +1,7 @@
 // Draws the chart off screen into an image for 1,000, 10,000 and 100,000 random targets at a few
-// zoom levels and prints one line per size: "targets=N frame_ms=X", X the median frame time at the
-// slowest zoom level (the first frame of a view included: it draws the background anew). Details
-// per zoom level, the time to build a scene and the memory used go to stderr.
+// zoom levels, each with the view still and with it panned every frame, and prints one line per
+// size: "targets=N frame_ms=X", X the median frame time of the slowest of these. Details per
+// zoom level, the time to build a scene and the memory used go to stderr.
 #include <QApplication>
 #include <QImage>
 #include <algorithm>
@@ -84,21 +84,27 @@ int main(int argc, char* argv[])
         chart::ChartRenderer renderer;
         QImage frame;
         double slowestMs = 0;
-        for (const double zoom : kZoomFactors) {
-            chart::ChartViewport view(kFrameSize, {}, 1);
-            view.Fit(scene.Bounds(), 30, 1 << 20);
-            view.ZoomAt(zoom, QPointF(kFrameSize.width() / 2.0, kFrameSize.height() / 2.0));
-            std::vector<double> times;
-            chart::RenderStats stats;
-            for (int i = 0; i < kFramesPerZoom; ++i) {
-                const auto start = Clock::now();
-                stats = renderer.Render(frame, scene, view, std::size_t{0});
-                times.push_back(Milliseconds(Clock::now() - start));
+        // Each zoom level twice: a still view (live updates) and one panned a little every frame,
+        // which draws the background anew each time.
+        for (const bool panning : {false, true}) {
+            for (const double zoom : kZoomFactors) {
+                chart::ChartViewport view(kFrameSize, {}, 1);
+                view.Fit(scene.Bounds(), 30, 1 << 20);
+                view.ZoomAt(zoom, QPointF(kFrameSize.width() / 2.0, kFrameSize.height() / 2.0));
+                std::vector<double> times;
+                chart::RenderStats stats;
+                for (int i = 0; i < kFramesPerZoom; ++i) {
+                    if (panning) view.PanByPixels(QPointF(8, 5));
+                    const auto start = Clock::now();
+                    stats = renderer.Render(frame, scene, view, std::size_t{0});
+                    times.push_back(Milliseconds(Clock::now() - start));
+                }
+                std::fprintf(stderr, "  targets=%zu zoom=x%g %s visible=%zu %s%s median_ms=%.2f first_ms=%.2f max_ms=%.2f\n",
+                             count, zoom, panning ? "panning" : "still", stats.visible, stats.symbols ? "symbols" : "dots",
+                             stats.names ? "+names" : "", Median(times), times.front(),
+                             *std::max_element(times.begin(), times.end()));
+                slowestMs = std::max(slowestMs, Median(times));
             }
-            std::fprintf(stderr, "  targets=%zu zoom=x%g visible=%zu %s%s median_ms=%.2f first_ms=%.2f max_ms=%.2f\n",
-                         count, zoom, stats.visible, stats.symbols ? "symbols" : "dots", stats.names ? "+names" : "",
-                         Median(times), times.front(), *std::max_element(times.begin(), times.end()));
-            slowestMs = std::max(slowestMs, Median(times));
         }
         std::fprintf(stderr, "  targets=%zu scene_build_ms=%.2f\n", count, buildMs);
         std::printf("targets=%zu frame_ms=%.2f\n", count, slowestMs);
