@@ -113,7 +113,7 @@ TEST(PanelDeath, DisplayGoneLeavesNoEmulator)
     testsupport::BackgroundProcess panel({KVL_SIGNAL_PROBE, fake.Path().string(), "display=" + display});
     const int emulator = EmulatorPid(panel);
     ASSERT_GT(emulator, 0) << panel.OutSoFar() << panel.ErrSoFar();
-    xvfb.Stop(SIGKILL);
+    xvfb.Stop(SIGTERM);   // gone all the same for its clients, and it cleans up after itself
     const testsupport::ProcessResult result = panel.Wait(5s);
     EXPECT_FALSE(result.timedOut) << "the panel outlived its display";
     EXPECT_TRUE(GoneWithin(emulator, 2s)) << "emulator " << emulator << " outlived its panel's display";
