@@ -24,27 +24,34 @@ constexpr int kRefinements = 6;
 enum class SpeedRule : std::uint8_t { Moving, FasterThanOwn, SlowerThanOwn };
 
 // Each kind: its name, the target's course relative to the own ship's that it starts
-// from, the band of relative bearings (clockwise from `fromDeg` to `toDeg`) the target
-// must start in, the default side, and what the speeds must be.
+// from and how far it may stray from that, the band of relative bearings (clockwise
+// from `fromDeg` to `toDeg`) the target must start in, the default side, and what the
+// speeds must be.
 struct KindRule {
     EncounterKind kind;
     const char* name;
     double preferredCourseDeg;
+    double courseLeewayDeg;
     double fromDeg;
     double toDeg;
     PassingSide side;
     SpeedRule speed;
 };
 constexpr KindRule kKinds[] = {
-    // COLREG rule 14: port to port; "dead ahead" taken as within 5 degrees.
-    {EncounterKind::HeadOn, "head-on", 180.0, 355.0, 5.0, PassingSide::Port, SpeedRule::Moving},
-    // Rule 15: crossing ahead of the own ship, which gives way.
-    {EncounterKind::CrossingStarboard, "crossing-starboard", 270.0, 5.0, kAbaftBeamDeg, PassingSide::Port, SpeedRule::Moving},
-    {EncounterKind::CrossingPort, "crossing-port", 90.0, 360.0 - kAbaftBeamDeg, 355.0, PassingSide::Starboard, SpeedRule::Moving},
-    // Rule 13: coming up from more than 22.5 degrees abaft the beam.
-    {EncounterKind::Overtaking, "overtaking", 0.0, kAbaftBeamDeg, 360.0 - kAbaftBeamDeg, PassingSide::Port, SpeedRule::FasterThanOwn},
-    {EncounterKind::Overtaken, "overtaken", 0.0, 360.0 - (180.0 - kAbaftBeamDeg), 180.0 - kAbaftBeamDeg, PassingSide::Starboard,
-     SpeedRule::SlowerThanOwn},
+    // COLREG rule 14: nearly reciprocal courses, port to port; "dead ahead" taken as
+    // within 5 degrees.
+    {EncounterKind::HeadOn, "head-on", 180.0, 15.0, 355.0, 5.0, PassingSide::Port, SpeedRule::Moving},
+    // Rule 15: crossing (at least 15 degrees off parallel) ahead of the own ship, which
+    // gives way.
+    {EncounterKind::CrossingStarboard, "crossing-starboard", 270.0, 75.0, 5.0, kAbaftBeamDeg, PassingSide::Port,
+     SpeedRule::Moving},
+    {EncounterKind::CrossingPort, "crossing-port", 90.0, 75.0, 360.0 - kAbaftBeamDeg, 355.0, PassingSide::Starboard,
+     SpeedRule::Moving},
+    // Rule 13: coming up from more than 22.5 degrees abaft the beam, on a like course.
+    {EncounterKind::Overtaking, "overtaking", 0.0, 45.0, kAbaftBeamDeg, 360.0 - kAbaftBeamDeg, PassingSide::Port,
+     SpeedRule::FasterThanOwn},
+    {EncounterKind::Overtaken, "overtaken", 0.0, 45.0, 360.0 - (180.0 - kAbaftBeamDeg), 180.0 - kAbaftBeamDeg,
+     PassingSide::Starboard, SpeedRule::SlowerThanOwn},
 };
 
 const KindRule& RuleOf(EncounterKind kind)
@@ -173,7 +180,7 @@ std::optional<std::string> SpeedFault(const KindRule& rule, const OwnShipStart& 
 std::optional<EncounterPlacement> Search(const OwnShipStart& own, const KindRule& rule, PassingSide side,
                                          double cpaM, double tcpaS, double targetMps)
 {
-    const int steps = static_cast<int>(180.0 / kCourseStepDeg);
+    const int steps = static_cast<int>(rule.courseLeewayDeg / kCourseStepDeg);
     for (int step = 0; step <= steps; ++step) {
         for (const double sign : {1.0, -1.0}) {
             if (step == 0 && sign < 0.0) continue;
@@ -248,8 +255,9 @@ std::optional<EncounterPlacement> PlaceEncounter(const OwnShipStart& own, const 
         std::optional<EncounterPlacement> placement = Search(own, rule, side, cpaM, tcpaS, targetMps);
         if (!placement) {
             const double closingNm = (own.speedKnots + request.targetSogKnots) * request.tcpaMin / kSecondsPerMinute;
-            reason = "cannot be built: no course of the target starts it " + Figure(rule.fromDeg) + " to " +
-                     Figure(rule.toDeg) + " degrees relative (" + rule.name + ") with cpa-nm " +
+            reason = "cannot be built: no course of the target within " + Figure(rule.courseLeewayDeg) + " degrees of " +
+                     Figure(rule.preferredCourseDeg) + " relative to the own ship's starts it " + Figure(rule.fromDeg) +
+                     " to " + Figure(rule.toDeg) + " degrees relative (" + rule.name + ") with cpa-nm " +
                      Figure(request.cpaNm) + " at tcpa-min " + Figure(request.tcpaMin) +
                      "; in that time the two close at most " + Figure(closingNm) +
                      " NM, so give a smaller cpa-nm, a larger tcpa-min or other speeds";

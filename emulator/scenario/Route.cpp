@@ -3,7 +3,7 @@
 #include <GeographicLib/Geodesic.hpp>
 
 #include <cmath>
-#include <limits>
+#include <cstdio>
 
 namespace {
 
@@ -89,11 +89,8 @@ std::optional<Route> Route::Build(const RouteSpec& spec, double fallbackSogKnots
     // A loop drawn closed (the last waypoint on the first) closes by itself.
     if (spec.end == RouteEnd::Loop) {
         const std::size_t last = points.waypoints.size() - 1;
+        // (Two points on one spot were refused above, so two distinct ones remain.)
         if (distanceM(points.waypoints[last], points.waypoints[0]) < kRouteMinLegM) {
-            if (last < 2) {
-                Fail(error, points.waypoints[last].where, "a loop needs two distinct waypoints");
-                return std::nullopt;
-            }
             points.waypoints.pop_back();
         } else {
             route.m_legSpeedsKnots.push_back(route.m_legSpeedsKnots.back());

@@ -5,6 +5,7 @@
 #include "emulator/scenario/ScenarioJson.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,7 +26,9 @@ constexpr const char* kPlacedFields[] = {"vessel-lat", "vessel-lon", "vessel-cog
 
 std::string Figure(double value)
 {
-    return nlohmann::json(value).dump();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
 }
 
 class Reader {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -58,6 +59,13 @@ private:
     std::vector<Frame> m_frames;
     std::optional<JsonPath> m_repeated;
 };
+
+std::string Figure(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
 
 std::string TypeName(const nlohmann::json& value)
 {
@@ -142,8 +150,8 @@ double RequireNumber(const nlohmann::json& value, const JsonPath& path, double m
     const double number = value.get<double>();
     const bool low = aboveMin ? !(number > min) : !(number >= min);
     if (!std::isfinite(number) || low || number > max)
-        throw JsonFault(path, value.dump() + " is out of range (" + (aboveMin ? "above " : "") +
-                                  nlohmann::json(min).dump() + " to " + nlohmann::json(max).dump() + ")");
+        throw JsonFault(path, value.dump() + " is out of range (" + (aboveMin ? "above " : "") + Figure(min) + " to " +
+                                  Figure(max) + ")");
     return number;
 }
 

@@ -1,6 +1,7 @@
 #include "emulator/scenario/StationFields.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <iterator>
 #include <type_traits>
@@ -56,10 +57,16 @@ const FieldRow* FindRow(const std::string& name)
     return row == std::end(kFields) ? nullptr : row;
 }
 
+std::string Figure(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
 std::string RangeReason(const nlohmann::json& value, const FieldRow& row)
 {
-    return value.dump() + " is out of range (" + nlohmann::json(row.min).dump() + " to " +
-           nlohmann::json(row.max).dump() + ")";
+    return value.dump() + " is out of range (" + Figure(row.min) + " to " + Figure(row.max) + ")";
 }
 
 // Integers must be written as integers: 244000001.5 is no MMSI.
