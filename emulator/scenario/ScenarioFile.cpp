@@ -304,6 +304,9 @@ bool ParseScenario(const std::string& text, const std::string& fileName, const s
     } catch (const JsonFault& fault) {
         error = fileName + ": " + fault.what();
         return false;
+    } catch (const nlohmann::json::exception& e) {
+        error = fileName + ": " + e.what();
+        return false;
     }
     scenario = std::move(read);
     return true;

@@ -89,6 +89,9 @@ JsonFault SyntaxFault(const nlohmann::json::parse_error& e)
         where = what.substr(at + 4, colon - at - 4);
         what = what.substr(colon + 2);
     }
+    // The parser quotes what it read, which may be any byte: keep messages printable.
+    for (char& c : what)
+        if (c < ' ' || c > '~') c = '?';
     return JsonFault(JsonPath().Key(where), "not valid JSON (" + what + ")");
 }
 
@@ -103,6 +106,21 @@ nlohmann::json ParseJsonText(const std::string& text)
             text, [&tracker](int, Event event, nlohmann::json& parsed) { return tracker.OnEvent(event, parsed); });
     } catch (const nlohmann::json::parse_error& e) {
         throw SyntaxFault(e);
+    } catch (const nlohmann::json::exception& e) {
+        // A number beyond a double ("1e400") is refused without a position; find it.
+        std::string what = e.what();
+        what = what.substr(what.find(']') + 2);
+        const std::size_t quote = what.find('\'');
+        const std::size_t at = quote == std::string::npos ? std::string::npos
+                                                          : text.find(what.substr(quote + 1, what.size() - quote - 2));
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; at != std::string::npos && i < at; ++i, ++column)
+            if (text[i] == '\n') {
+                ++line;
+                column = 0;
+            }
+        throw JsonFault(JsonPath().Key("line " + std::to_string(line) + ", column " + std::to_string(column)),
+                        "not valid JSON (" + what + ")");
     }
     if (tracker.Repeated()) throw JsonFault(*tracker.Repeated(), "given twice");
     return document;

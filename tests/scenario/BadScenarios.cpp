@@ -28,6 +28,12 @@ std::vector<BadScenario> BadScenarios()
 {
     return {
         {"syntax error", R"({"own-ship": {"vessel-lat": 51.9,}})", "line 1, column 34: not valid JSON", true},
+        {"number beyond a double", R"({"own-ship": {"vessel-lat": 1e400}})",
+         "line 1, column 29: not valid JSON (number overflow parsing '1e400')", true},
+        {"text not UTF-8", "{\"own-ship\": {\"vessel-name\": \"\xff\"}}",
+         "line 1, column 31: not valid JSON (syntax error while parsing value - invalid string: ill-formed UTF-8 byte; "
+         "last read: '\"?')",
+         true},
         {"not an object", "[1, 2]", "(top level): must be an object", true},
         {"own ship missing", R"({"targets": []})", "own-ship: is missing", true},
         {"own ship not an object", R"({"own-ship": 244000001})", "own-ship: must be an object {...}, not a number", true},
