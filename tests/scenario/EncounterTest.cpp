@@ -170,14 +170,4 @@ TEST(Encounter, ImpossibleRequestsAreRefusedWithTheReason)
     }
 }
 
-TEST(Encounter, KindAndSideNamesRoundTrip)
-{
-    for (const auto kind : {EncounterKind::HeadOn, EncounterKind::CrossingStarboard, EncounterKind::CrossingPort,
-                            EncounterKind::Overtaking, EncounterKind::Overtaken})
-        EXPECT_EQ(EncounterKindNamed(EncounterKindName(kind)), kind);
-    EXPECT_FALSE(EncounterKindNamed("Head-On"));
-    EXPECT_EQ(PassingSideNamed("port"), PassingSide::Port);
-    EXPECT_FALSE(PassingSideNamed("left"));
-}
-
 } // namespace
