@@ -175,7 +175,8 @@ double RequireNumber(const nlohmann::json& value, const JsonPath& path, double m
 
 void RejectUnknown(const nlohmann::json& object, const JsonPath& path, std::initializer_list<const char*> allowed)
 {
-    for (const auto& [key, value] : object.items()) {
+    for (const auto& member : object.items()) {
+        const std::string& key = member.key();
         if (IsNote(key)) continue;
         if (std::none_of(allowed.begin(), allowed.end(), [&key](const char* name) { return key == name; }))
             throw JsonFault(path.Key(key), "unknown field");
