@@ -64,11 +64,11 @@ bool SetDimension(const std::string& cell, RowVessel& row)
     return value.has_value();
 }
 
-template <std::uint8_t Bit>
+template <std::uint16_t Bit>
 bool SetMessage(const std::string& cell, RowVessel& row)
 {
     const std::optional<bool> on = Switch(cell);
-    if (on) row.vessel.messages = static_cast<std::uint8_t>(*on ? row.vessel.messages | Bit : row.vessel.messages & ~Bit);
+    if (on) row.vessel.messages = static_cast<std::uint16_t>(*on ? row.vessel.messages | Bit : row.vessel.messages & ~Bit);
     return on.has_value();
 }
 
