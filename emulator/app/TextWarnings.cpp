@@ -1,6 +1,7 @@
 #include "emulator/app/TextWarnings.h"
 
 #include "emulator/encoding/BitFields.h"
+#include "emulator/encoding/StationMessages.h"
 
 #include <algorithm>
 #include <string>
@@ -17,6 +18,7 @@ const TextOption kTextOptions[] = {
     {"--vessel-name", &VesselSettings::vesselName, 20},
     {"--vessel-call", &VesselSettings::vesselCall, 7},
     {"--port-dest", &VesselSettings::portDest, 20},
+    {"--safety-text", &VesselSettings::safetyText, kSafetyTextMaxChars},
 };
 
 bool CarriedAsTyped(char c)
@@ -43,6 +45,13 @@ std::string Printable(const std::string& text)
     return shown;
 }
 
+// An aid to navigation's name goes on in message 21's name extension.
+unsigned CharsOf(const TextOption& option, const VesselSettings& settings)
+{
+    const bool atonName = option.field == &VesselSettings::vesselName && settings.stationKind == "aton";
+    return atonName ? kAtonNameMaxChars : option.chars;
+}
+
 } // namespace
 
 void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err)
@@ -53,6 +62,6 @@ void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err)
         err << "Warning : " << option.name << " \"" << Printable(text)
             << "\" has characters AIS text cannot carry (only upper case, digits, blank and "
                "punctuation); it is sent as \""
-            << SixBitTextAsSent(text, option.chars) << "\"" << std::endl;
+            << SixBitTextAsSent(text, CharsOf(option, settings)) << "\"" << std::endl;
     }
 }

@@ -1,7 +1,5 @@
 #include "emulator/fleet/StationReports.h"
 
-#include "emulator/stations/StationKinds.h"
-
 namespace {
 
 StationKind KindOf(const FleetVessel& v)
@@ -18,7 +16,35 @@ SentenceFraming NextTransmission(FleetVessel& v, const StationStep& step)
     return framing;
 }
 
+struct MessageBitRow {
+    int message;
+    std::uint16_t bit;
+};
+constexpr MessageBitRow kMessageBits[] = {
+    {1, kSendMsg1},   {4, kSendMsg4},   {5, kSendMsg5},   {9, kSendMsg9},   {14, kSendMsg14},
+    {18, kSendMsg18}, {19, kSendMsg19}, {21, kSendMsg21}, {24, kSendMsg24}, {27, kSendMsg27},
+};
+
 } // namespace
+
+std::uint16_t MessageBit(int message)
+{
+    for (const MessageBitRow& row : kMessageBits)
+        if (row.message == message) return row.bit;
+    return 0;
+}
+
+std::uint16_t DefaultMessageBits(StationKind kind)
+{
+    std::uint16_t bits = 0;
+    for (const std::uint8_t message : StationKindOf(kind).defaultMessages) bits |= MessageBit(message);
+    return bits;
+}
+
+std::string SafetyTextFor(const std::string& given, StationKind kind, bool beaconTest)
+{
+    return given.empty() ? DefaultSafetyText(kind, beaconTest) : given;
+}
 
 int ReportedNavStatus(const FleetVessel& v)
 {

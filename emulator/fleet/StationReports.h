@@ -5,9 +5,20 @@
 
 #include "emulator/encoding/StationMessages.h"
 #include "emulator/fleet/Fleet.h"
+#include "emulator/stations/StationKinds.h"
 #include "platform/LocalClock.h"
 
+#include <cstdint>
 #include <string>
+
+// The FleetMessage bits of the messages a station of the kind sends without switches.
+std::uint16_t DefaultMessageBits(StationKind kind);
+
+// The FleetMessage bit of a message number; 0 for numbers the fleet does not send.
+std::uint16_t MessageBit(int message);
+
+// The message 14 text of a station: the given one, or its kind's.
+std::string SafetyTextFor(const std::string& given, StationKind kind, bool beaconTest);
 
 // What one step's station messages share.
 struct StationStep {
