@@ -25,7 +25,7 @@ def read_stream(seconds, argv):
     process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=sys.stderr, text=True, bufsize=1)
     start = time.monotonic()
     groups, pending = [], []
-    signal.signal(signal.SIGALRM, lambda *_: process.send_signal(signal.SIGINT))
+    signal.signal(signal.SIGALRM, lambda *_: process.terminate())
     signal.alarm(seconds)
     for line in process.stdout:
         fields = line.split(",")

@@ -101,11 +101,11 @@ const OptionRow kOptions[] = {
      "Distress beacon mode: active (status 14, \"... ACTIVE\") or test (status 15, \"... TEST\")"},
     {"safety-text", &S::safetyText, K::None,
      "Text of message 14, up to 161 characters (default: a beacon's ACTIVE or TEST text, else SAFETY TEST)"},
-    {"fleet-aton", &S::fleetAton, K::Declared, "Number of random aids to navigation near the random fleet"},
+    {"fleet-aton", &S::fleetAton, K::Declared, "Number of random aids to navigation near the fleet's vessels"},
     {"fleet-base-stations", &S::fleetBaseStations, K::Declared, "Number of random base stations in the fleet area"},
     {"fleet-sar-aircraft", &S::fleetSarAircraft, K::Declared, "Number of random SAR aircraft in the fleet area"},
     {"fleet-beacons", &S::fleetBeacons, K::Declared,
-     "Number of random distress beacons (SART, MOB, EPIRB in turn) in the fleet area"},
+     "Number of random distress beacons (SART, MOB, EPIRB in turn) near the fleet's vessels"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions
