@@ -88,15 +88,13 @@ std::string StationOptionError(const VesselSettings& s)
 void WarnAboutMmsiRules(const Fleet& fleet)
 {
     std::size_t mismatches = 0;
-    for (std::size_t i = 0; i < fleet.vessels.size(); ++i) {
-        const FleetVessel& v = fleet.vessels[i];
+    for (const FleetVessel& v : fleet.vessels) {
         const auto kind = static_cast<StationKind>(v.kind);
         if (MmsiFitsKind(v.mmsi, kind)) continue;
         if (++mismatches > kMmsiWarningsShown) continue;
         const StationKindRow& row = StationKindOf(kind);
-        std::cerr << "Warning : station " << i + 1 << " (" << row.title << ") has MMSI " << v.mmsi
-                  << ", which does not follow the " << row.title << " rule " << row.mmsiPattern
-                  << "; it is sent as it is" << std::endl;
+        std::cerr << "Warning : MMSI " << v.mmsi << " does not follow the " << row.title << " rule " << row.mmsiPattern
+                  << " (station kind " << row.name << "); it is sent as it is" << std::endl;
     }
     if (mismatches > kMmsiWarningsShown)
         std::cerr << "Warning : " << mismatches - kMmsiWarningsShown << " more stations have MMSIs outside their kind's rule"

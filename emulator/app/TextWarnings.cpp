@@ -52,16 +52,27 @@ unsigned CharsOf(const TextOption& option, const VesselSettings& settings)
     return atonName ? kAtonNameMaxChars : option.chars;
 }
 
+// Texts of the other station kinds say so when they are cut; a vessel's are cut silently,
+// as they always were.
+bool LengthIsSent(const TextOption& option, const VesselSettings& settings)
+{
+    return option.field == &VesselSettings::safetyText || CharsOf(option, settings) != option.chars;
+}
+
 } // namespace
 
 void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err)
 {
     for (const TextOption& option : kTextOptions) {
         const std::string& text = settings.*option.field;
+        const unsigned chars = CharsOf(option, settings);
+        if (LengthIsSent(option, settings) && text.size() > chars)
+            err << "Warning : " << option.name << " has " << text.size() << " characters; only the first " << chars
+                << " are sent" << std::endl;
         if (std::all_of(text.begin(), text.end(), CarriedAsTyped)) continue;
         err << "Warning : " << option.name << " \"" << Printable(text)
             << "\" has characters AIS text cannot carry (only upper case, digits, blank and "
                "punctuation); it is sent as \""
-            << SixBitTextAsSent(text, CharsOf(option, settings)) << "\"" << std::endl;
+            << SixBitTextAsSent(text, chars) << "\"" << std::endl;
     }
 }

@@ -115,8 +115,8 @@ TEST_F(StationKinds, CommandLineStationIsDueAtOnceAndAWrongMmsiIsOnlyAWarning)
                                            "--vessel-mmsi", "244000001", "--vessel-lat", "-41.25", "--output", out});
     std::this_thread::sleep_for(2500ms);
     const testsupport::ProcessResult r = vesgen.Stop(SIGINT);
-    EXPECT_NE(r.err.find("Warning : station 1 (AIS-SART) has MMSI 244000001, which does not follow the AIS-SART rule "
-                         "970xxyyyy; it is sent as it is"),
+    EXPECT_NE(r.err.find("Warning : MMSI 244000001 does not follow the AIS-SART rule 970xxyyyy (station kind sart); "
+                         "it is sent as it is"),
               std::string::npos)
         << r.err;
     std::multiset<std::string> seen;
