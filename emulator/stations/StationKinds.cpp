@@ -19,8 +19,8 @@ constexpr const char* kSafetyOnRequestText = "SAFETY TEST";
 // MMSIs are not checked: test fleets often use made-up ones.
 //
 // Intervals:
-//  - base station 10 s, AtoN 3 min, SAR aircraft 10 s: ITU-R M.1371-5, Annex 1, Table 2
-//    (reporting intervals of equipment other than Class A shipborne mobile equipment);
+//  - base station 10 s, AtoN 3 min, SAR aircraft 10 s: ITU-R M.1371-5, Annex 1, § 4
+//    (reporting schedule), Table 2 (equipment other than Class A shipborne mobile equipment);
 //  - distress beacons: IEC 61097-14 (AIS-SART), a burst of eight position reports once a
 //    minute, on channels A and B in turn, and Message 14 every 4 min; AIS MOB devices and
 //    EPIRB-AIS transmit the same way.
