@@ -42,7 +42,7 @@ bool StopSignals::Wait(std::chrono::milliseconds timeout)
 {
     const timespec limit = ToTimespec(timeout);
     if (!m_blocked) {
-        // The signals act as usual; only the pause is left to do.
+        // The signals could not be held back and act as usual; only the pause is left.
         nanosleep(&limit, nullptr);
         return false;
     }
@@ -50,10 +50,7 @@ bool StopSignals::Wait(std::chrono::milliseconds timeout)
     do {
         signal = sigtimedwait(&m_set, nullptr, &limit);
     } while (signal < 0 && errno == EINTR);
-    if (signal < 0) return false;
-    pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
-    m_blocked = false;
-    return true;
+    return signal > 0;
 }
 
 } // namespace platform

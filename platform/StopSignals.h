@@ -19,9 +19,9 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    // Waits up to `timeout` for one of the signals; true when one came. From then on
-    // the signals act as usual again in this thread, so a second Ctrl+C ends a stop
-    // that hangs.
+    // Waits up to `timeout` for one of the signals; true when one came. They stay held
+    // back until the object goes: `timeout` sends its signal twice (to the program and
+    // to its process group), and the second must not cut the stop the first began.
     bool Wait(std::chrono::milliseconds timeout);
 
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};

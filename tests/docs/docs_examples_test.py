@@ -30,6 +30,7 @@ Markdown file and each .EX/.EE block of a man page is one example, pasted whole.
 """
 
 import argparse
+import concurrent.futures
 import os
 import re
 import shlex
@@ -380,7 +381,9 @@ def run_example(example, commands, source, real_bin):
         os.chmod(os.path.join(wrapper_bin, "vesgen"), 0o755)
         os.symlink(os.path.join(source, "samples"), os.path.join(work, "samples"))
         log = os.path.join(work, "runs.log")
-        env = dict(os.environ, PATH=wrapper_bin + os.pathsep + os.environ.get("PATH", ""),
+        # Debian's programs first: the python3 of a virtual environment lacks python3-ais.
+        path = os.pathsep.join([wrapper_bin, "/usr/local/bin", "/usr/bin", "/bin", os.environ.get("PATH", "")])
+        env = dict(os.environ, PATH=path,
                    TMPDIR=os.path.join(work, "tmp"), KVL_REAL_BIN=real_bin, KVL_RUN_LOG=log)
         limit = sum(c.seconds for c in commands) + MARGIN_S
         process = subprocess.Popen(["bash", "-c", script], cwd=work, env=env, stdout=subprocess.PIPE,
@@ -418,13 +421,17 @@ def check_document(path, source, real_bin):
         text = f.read()
     extract = markdown_examples if path.endswith(".md") else man_examples
     examples, problems = extract(path, text)
-    ran = 0
+    real = []
     for example in examples:
         found, commands = check_example(example)
         problems += found
         if not found and runs_for_real(example, commands):
-            problems += run_example(example, commands, source, real_bin)
-            ran += 1
+            real.append((example, commands))
+    # The runs mostly wait on timeouts and each has its own folder, ports and lock: together.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        for found in pool.map(lambda job: run_example(*job, source, real_bin), real):
+            problems += found
+    ran = len(real)
     print(f"{os.path.basename(path)}: {len(examples)} examples, {ran} run for real, "
           f"{len(examples) - ran} checked as text")
     return problems
