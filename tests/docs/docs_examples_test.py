@@ -16,6 +16,8 @@ Markdown file and each .EX/.EE block of a man page is one example, pasted whole.
     vespanel, gpsd, gpspipe, nc, socat, tail -f, scripts/run.sh) is started under
     `timeout N` (run.sh: `--seconds N`); vesgen --help/--version/--check-update,
     vespanel --version/--screenshot/--write-icon and gpspipe -n N end anyway.
+ 3b. The timeouts of an example add up to 120 s at most: pasted, it is back at the
+    prompt within about two minutes (what run.sh builds first aside).
  4. A job started with `&` is waited for (`wait`) or stopped (`kill`) later in the
     same example.
  5. Decoders read a pipe or a finished run's file: a file that a vesgen started with
@@ -58,6 +60,7 @@ HARMLESS = {
 WRAPPERS = {"sudo", "env", "exec", "nohup", "command", "time"}
 KEYWORDS = {"if", "then", "else", "elif", "do", "while", "until", "!", "fi", "done"}
 REAL_RUN_LIMIT_S = 60
+PASTE_LIMIT_S = 120
 MARGIN_S = 20
 FAILURE_TEXTS = ("command not found", "No such file or directory", "syntax error", "Traceback")
 
@@ -315,6 +318,9 @@ def check_example(example):
     commands, problems = split_commands(example.text)
     for command in commands:
         problems += analyse(command)
+    total = sum(c.seconds for c in commands)
+    if total > PASTE_LIMIT_S:
+        problems.append(f"its timeouts add up to {total:.0f} s, more than {PASTE_LIMIT_S} s")
     background = [c for c in commands if c.separator == "&"]
     for job in background:
         later = commands[commands.index(job) + 1:]
@@ -449,6 +455,7 @@ SELF_TEST = [
     ("unbounded gpsd", "gpsd -N -n -b tcp://127.0.0.1:10110\n", "timeout N"),
     ("unbounded client", "nc 127.0.0.1 10110 | gpsdecode\n", "timeout N"),
     ("unbounded demo", "bash scripts/run.sh\n", "--seconds N"),
+    ("too long", "timeout 100 vesgen --nmea-domsg1 &\ntimeout 30 nc 127.0.0.1 1\nwait\n", "add up to 130 s"),
     ("job left running", "timeout 5 vesgen --output 'TCP*1' --nmea-domsg1 &\n", "neither waited for nor killed"),
     ("decoder before the end", "timeout 5 vesgen --output log.txt --nmea-domsg1 &\ngpsdecode < log.txt\nwait\n",
      "wait for it first"),
