@@ -12,6 +12,8 @@ Markdown file and each .EX/.EE block of a man page is one example, pasted whole.
  2. An example parses: quotes and $( ) close, no line continuation ends the block or
     runs into an empty or comment line, and no command starts with an option (a line
     whose continuation backslash is missing).
+ 2b. Every program it names exists: a shell builtin, a program on the PATH, a file of the
+    source tree (scripts/...) or a program of the build (build/bin/...).
  3. An example ends by itself. A program that runs until it is stopped (vesgen,
     vespanel, gpsd, gpspipe, nc, socat, tail -f, scripts/run.sh) is started under
     `timeout N` (run.sh: `--seconds N`); vesgen --help/--version/--check-update,
@@ -36,6 +38,7 @@ import concurrent.futures
 import os
 import re
 import shlex
+import shutil
 import signal
 import socket
 import subprocess
@@ -58,6 +61,10 @@ HARMLESS = {
     "mktemp", "true", "test", "[", "jq",
 }
 WRAPPERS = {"sudo", "env", "exec", "nohup", "command", "time"}
+BUILTINS = {"cd", "wait", "kill", "echo", "export", "source", ".", "set", "unset", "true", "false", "test", "[",
+            "printf", "read", "exit", "trap", "for", "case", "esac", "in"}
+# Built only with the panel; a console-only build still documents it.
+OPTIONAL_PROGRAMS = {"vespanel"}
 KEYWORDS = {"if", "then", "else", "elif", "do", "while", "until", "!", "fi", "done"}
 REAL_RUN_LIMIT_S = 60
 PASTE_LIMIT_S = 120
@@ -313,11 +320,28 @@ def output_file(command):
     return None
 
 
-def check_example(example):
+def missing_program(command, source, real_bin):
+    word = command.words[0] if command.words else None
+    if word is None or word in BUILTINS or command.program in OPTIONAL_PROGRAMS:
+        return None
+    if word.startswith("build/bin/"):
+        found = os.path.exists(os.path.join(real_bin, word[len("build/bin/"):]))
+    elif "/" in word:
+        found = os.path.exists(os.path.join(source, word)) or os.path.isabs(word) and os.path.exists(word)
+    else:
+        # Installed programs are the build's.
+        found = shutil.which(word) is not None or os.path.exists(os.path.join(real_bin, word))
+    return None if found else f"line {command.line}: no program {word}: {command.text}"
+
+
+def check_example(example, source=None, real_bin=None):
     """Rules 2 to 5. Returns (problems, commands)."""
     commands, problems = split_commands(example.text)
     for command in commands:
         problems += analyse(command)
+        if source is not None:
+            problem = missing_program(command, source, real_bin)
+            problems += [problem] if problem else []
     total = sum(c.seconds for c in commands)
     if total > PASTE_LIMIT_S:
         problems.append(f"its timeouts add up to {total:.0f} s, more than {PASTE_LIMIT_S} s")
@@ -429,7 +453,7 @@ def check_document(path, source, real_bin):
     examples, problems = extract(path, text)
     real = []
     for example in examples:
-        found, commands = check_example(example)
+        found, commands = check_example(example, source, real_bin)
         problems += found
         if not found and runs_for_real(example, commands):
             real.append((example, commands))
