@@ -9,13 +9,13 @@
 #include "platform/InstanceLock.h"
 #include "platform/OutputDevice.h"
 #include "platform/Signals.h"
+#include "platform/StopSignals.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <iostream>
 #include <string_view>
-#include <thread>
 
 namespace {
 
@@ -126,6 +126,8 @@ int RunVesgen(int argc, char** argv)
     }
 
     WarnAboutUnsendableText(settings, std::cerr);
+    // Before the run's threads start, so that they inherit the hold on the signals.
+    platform::StopSignals stopSignals;
     {
         CVesselModelImpl model(settings.output);
         ApplySettings(settings, model);
@@ -136,8 +138,11 @@ int RunVesgen(int argc, char** argv)
             control.Stop();
             return kRunNeverStarted;
         }
-        while (model.HasWriter() && model.IsWriterAlive() && model.IsSimulationRunning())
-            std::this_thread::sleep_for(kPollInterval);
+        // Ctrl+C, kill and a hang-up end the run as a stop does: the last steps go out,
+        // the output is closed in order, and the run counts as one that ran.
+        while (model.HasWriter() && model.IsWriterAlive() && model.IsSimulationRunning() &&
+               !stopSignals.Wait(kPollInterval)) {
+        }
         control.Stop();
     }
     return 0;

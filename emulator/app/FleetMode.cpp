@@ -7,12 +7,12 @@
 #include "emulator/fleet/RandomStations.h"
 #include "emulator/fleet/StationReports.h"
 #include "emulator/stations/StationKinds.h"
+#include "platform/StopSignals.h"
 
 #include <chrono>
 #include <ctime>
 #include <iostream>
 #include <optional>
-#include <thread>
 #include <unordered_set>
 
 namespace {
@@ -202,13 +202,17 @@ FleetOutcome RunFleet(const VesselSettings& s)
         return FleetOutcome::BadRequest;
     }
 
+    // Before the run's threads start, so that they inherit the hold on the signals.
+    platform::StopSignals stopSignals;
     FleetEngine engine(fleet, {!s.ignoreCrc, s.nmeaUpperCrc}, s.ignoreTimings);
     FleetRun run(engine, s.output, {s.outputBaudRate, s.outputDataBits, s.outputStopBits});
     if (!run.Start(firstSpread, seed)) {
         run.Stop();
         return FleetOutcome::NeverStarted;
     }
-    while (run.Running()) std::this_thread::sleep_for(kPollInterval);
+    // A stop signal ends the run as its channel's end does.
+    while (run.Running() && !stopSignals.Wait(kPollInterval)) {
+    }
     run.Stop();
     return FleetOutcome::Ran;
 }
