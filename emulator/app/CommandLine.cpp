@@ -83,6 +83,8 @@ const OptionRow kOptions[] = {
      "Area of the random fleet: SOUTH,WEST,NORTH,EAST in degrees (default: 15 nautical miles around --vessel-lat/lon)"},
     {"fleet-seed", &S::fleetSeed, K::None, "Seed of the random fleet (default: the time, printed at start)"},
     {"version", {}, K::None, "Print the product name and version, then exit"},
+    {"keep-to-water", &S::keepToWater, K::Implicit,
+     "The command-line vessel and the --fleet file's vessels steer clear of land (random vessels always do)"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions

@@ -45,4 +45,5 @@ struct VesselSettings {
     std::uint32_t fleetRandom = 0;  // number of random vessels
     std::string fleetArea;       // SOUTH,WEST,NORTH,EAST; empty: around the command-line vessel
     std::string fleetSeed;       // decimal; empty: the time
+    bool keepToWater = false;    // command-line and CSV vessels steer clear of land
 };

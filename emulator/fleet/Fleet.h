@@ -36,6 +36,12 @@ struct FleetVessel {
     std::uint8_t messages = 0;       // FleetMessage bits
     bool accuracy = true;
     bool ownShip = false;            // AIVDO and GPS sentences
+    // Voyage data and keeping to water.
+    std::uint8_t eta[4] = {};        // month, day, hour, minute; month 0: message 5 carries the local time
+    std::uint8_t steering = 0;       // KeepToWater's state; its kKeepToWater bit switches it on
+    float plannedCourse = 0.0F;      // degrees: the course resumed once clear of land
+    float plannedSpeed = 0.0F;       // knots: the speed resumed once clear of land
+    float clearAheadKm = 0.0F;       // water known ahead on the present course
 };
 
 // Texts stored once each, addressed by a small index.

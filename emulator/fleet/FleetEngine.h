@@ -2,6 +2,7 @@
 
 #include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/fleet/Fleet.h"
+#include "geo/LandMask.h"
 
 #include <cstdint>
 #include <random>
@@ -41,4 +42,5 @@ private:
     std::uint64_t m_lastStepTime = 0;
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
     platform::LocalTimeSource m_utcTime = platform::GetUtcTime;
+    const geo::LandMask& m_landMask = geo::LandMask::Builtin();  // for vessels that keep to water
 };

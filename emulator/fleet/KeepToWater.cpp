@@ -1,0 +1,219 @@
+#include "emulator/fleet/KeepToWater.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double kKmPerNauticalMile = 1.852;
+constexpr double kKmPerDegree = 111.2;       // of latitude, enough for look-ahead probes
+constexpr double kMinutesPerHour = 60.0;
+constexpr double kProbeKm = 0.1;             // spacing of the probes along a heading
+constexpr double kLateralKm = 0.1;           // probes either side: no grazing of shores
+constexpr double kMinLookKm = 0.4;
+constexpr double kLookMarginMinutes = 3.0;   // beyond the time a 90 degree turn takes
+constexpr double kRightAngleDeg = 90.0;
+constexpr double kCacheFactor = 2.0;         // a clear course is looked at again after half this
+constexpr double kResumeFactor = 1.5;        // the planned course must be clear this far to resume
+constexpr double kSnapDeg = 0.5;             // closer than this to the planned course: on it
+constexpr double kHeadingStepDeg = 10.0;
+constexpr int kHeadingSteps = 18;            // each side: every heading round the compass
+constexpr double kMinCos = 0.01;
+
+struct TurnRule {
+    int maxLengthMetres;
+    float degPerMinute;
+};
+// Small craft turn fast, big ships slowly.
+constexpr TurnRule kTurnRules[] = {
+    {30, 120.0F}, {80, 60.0F}, {150, 40.0F}, {250, 25.0F}, {INT_MAX, 15.0F},
+};
+
+double Normalize(double deg)
+{
+    deg = std::fmod(deg, 360.0);
+    return deg < 0.0 ? deg + 360.0 : deg;
+}
+
+// Signed turn from `from` to `to`, -180..180 degrees, positive to starboard.
+double TurnBetween(double from, double to)
+{
+    const double d = Normalize(to - from);
+    return d > 180.0 ? d - 360.0 : d;
+}
+
+geo::LatLon Offset(double lat, double lon, double bearingDeg, double km)
+{
+    const double b = bearingDeg * std::numbers::pi / 180.0;
+    const double dLat = km * std::cos(b) / kKmPerDegree;
+    const double dLon = km * std::sin(b) / (kKmPerDegree * std::max(std::cos(lat * std::numbers::pi / 180.0), kMinCos));
+    return {lat + dLat, lon + dLon};
+}
+
+// How far water reaches along a heading, probed every kProbeKm up to `maxKm`, with a
+// probe kLateralKm either side of each.
+double ClearKm(const FleetVessel& v, double headingDeg, double maxKm, const geo::LandMask& mask)
+{
+    for (double d = kProbeKm; d <= maxKm + 1e-9; d += kProbeKm) {
+        const geo::LatLon p = Offset(v.latitude, v.longitude, headingDeg, d);
+        if (!mask.IsWater(p.lat, p.lon)) return d - kProbeKm;
+        const geo::LatLon left = Offset(p.lat, p.lon, headingDeg - kRightAngleDeg, kLateralKm);
+        const geo::LatLon right = Offset(p.lat, p.lon, headingDeg + kRightAngleDeg, kLateralKm);
+        if (!mask.IsWater(left.lat, left.lon) || !mask.IsWater(right.lat, right.lon)) return d - kProbeKm;
+    }
+    return maxKm;
+}
+
+int LengthMetres(const FleetVessel& v)
+{
+    return v.dims[0] + v.dims[1];
+}
+
+double LookKm(double speedKnots, float ratePerMinute)
+{
+    const double minutes = kRightAngleDeg / ratePerMinute + kLookMarginMinutes;
+    return std::max(kMinLookKm, speedKnots * kKmPerNauticalMile * minutes / kMinutesPerHour);
+}
+
+void SetPhase(FleetVessel& v, SteerPhase phase)
+{
+    v.steering = static_cast<std::uint8_t>((v.steering & ~kSteerPhaseMask) | phase);
+}
+
+int TurnSign(const FleetVessel& v)
+{
+    return (v.steering & kSteerToStarboard) != 0 ? 1 : -1;
+}
+
+// Picks the side of the nearest heading that is clear for `lookKm` (starboard first on a
+// tie, as the rules of the road prefer); with none clear, the side of the most water.
+void StartTurningAway(FleetVessel& v, double lookKm, const geo::LandMask& mask)
+{
+    int side = 1;
+    double most = -1.0;
+    for (int k = 1; k <= kHeadingSteps; ++k) {
+        bool found = false;
+        for (int s : {1, -1}) {
+            const double clear = ClearKm(v, v.course + s * k * kHeadingStepDeg, lookKm, mask);
+            if (clear >= lookKm) {
+                side = s;
+                found = true;
+                break;
+            }
+            if (clear > most) {
+                most = clear;
+                side = s;
+            }
+        }
+        if (found) break;
+    }
+    v.steering = static_cast<std::uint8_t>((v.steering & ~kSteerToStarboard) | (side > 0 ? kSteerToStarboard : 0));
+    SetPhase(v, kSteerTurningAway);
+}
+
+// Turning away: stop turning once the heading is clear; slow down as land comes closer.
+void TurnAway(FleetVessel& v, double lookKm, float rate, const geo::LandMask& mask)
+{
+    const double clear = ClearKm(v, v.course, lookKm, mask);
+    if (clear >= lookKm) {
+        v.rateOfTurn = 0.0F;
+        v.speed = v.plannedSpeed;
+        v.clearAheadKm = static_cast<float>(clear);
+        SetPhase(v, kSteerHolding);
+        return;
+    }
+    v.rateOfTurn = static_cast<float>(TurnSign(v)) * rate;
+    v.speed = static_cast<float>(v.plannedSpeed * std::clamp(clear / lookKm, 0.0, 1.0));
+}
+
+void Resume(FleetVessel& v, double minutes, double lookKm, float rate, const geo::LandMask& mask)
+{
+    const double turn = TurnBetween(v.course, v.plannedCourse);
+    if (std::fabs(turn) < kSnapDeg) {
+        v.course = v.plannedCourse;
+        v.rateOfTurn = 0.0F;
+        v.clearAheadKm = 0.0F;  // looked at again in the next step
+        SetPhase(v, kSteerFree);
+        return;
+    }
+    if (ClearKm(v, v.course, lookKm, mask) < lookKm) {
+        StartTurningAway(v, lookKm, mask);
+        TurnAway(v, lookKm, rate, mask);
+        return;
+    }
+    const double limit = minutes > 0.0 ? std::fabs(turn) / minutes : rate;
+    v.rateOfTurn = static_cast<float>(std::copysign(std::min<double>(rate, limit), turn));
+}
+
+} // namespace
+
+float KeepClearRateOfTurn(int lengthMetres)
+{
+    for (const TurnRule& rule : kTurnRules)
+        if (lengthMetres <= rule.maxLengthMetres) return rule.degPerMinute;
+    return std::end(kTurnRules)[-1].degPerMinute;
+}
+
+void SteerClearOfLand(FleetVessel& v, double hours, const geo::LandMask& mask)
+{
+    const double minutes = hours * kMinutesPerHour;
+    const float rate = KeepClearRateOfTurn(LengthMetres(v));
+    const auto phase = static_cast<SteerPhase>(v.steering & kSteerPhaseMask);
+    if (phase == kSteerFree) {
+        const double moveKm = v.speed * kKmPerNauticalMile * hours;
+        const double lookKm = LookKm(v.speed, rate);
+        // Most steps: water already known far enough ahead.
+        if (v.rateOfTurn == 0.0F && v.clearAheadKm - moveKm >= lookKm) {
+            v.clearAheadKm -= static_cast<float>(moveKm);
+            return;
+        }
+        const double clear = ClearKm(v, v.course + v.rateOfTurn * minutes, kCacheFactor * lookKm, mask);
+        if (clear >= lookKm) {
+            v.clearAheadKm = static_cast<float>(std::max(0.0, clear - moveKm));
+        } else {
+            v.course = static_cast<float>(Normalize(v.course));
+            v.plannedCourse = v.course;
+            v.plannedSpeed = v.speed;
+            StartTurningAway(v, lookKm, mask);
+            TurnAway(v, lookKm, rate, mask);
+        }
+    } else {
+        const double lookKm = LookKm(v.plannedSpeed, rate);
+        const double moveKm = v.speed * kKmPerNauticalMile * hours;
+        v.course = static_cast<float>(Normalize(v.course));
+        switch (phase) {
+        case kSteerTurningAway: TurnAway(v, lookKm, rate, mask); break;
+        case kSteerHolding:
+            if (v.clearAheadKm - moveKm >= lookKm) {
+                v.clearAheadKm -= static_cast<float>(moveKm);
+                return;
+            }
+            if (ClearKm(v, v.plannedCourse, kResumeFactor * lookKm, mask) >= kResumeFactor * lookKm) {
+                SetPhase(v, kSteerResuming);
+                Resume(v, minutes, lookKm, rate, mask);
+            } else if (const double clear = ClearKm(v, v.course, kCacheFactor * lookKm, mask); clear >= lookKm) {
+                v.clearAheadKm = static_cast<float>(clear);
+            } else {
+                StartTurningAway(v, lookKm, mask);
+                TurnAway(v, lookKm, rate, mask);
+            }
+            break;
+        default: Resume(v, minutes, lookKm, rate, mask); break;
+        }
+    }
+    // Whatever was decided, this step never ends on land.
+    const double stepKm = v.speed * kKmPerNauticalMile * hours;
+    if (stepKm > 0.0) {
+        const geo::LatLon next = Offset(v.latitude, v.longitude, v.course + v.rateOfTurn * minutes, stepKm);
+        if (!mask.IsWater(next.lat, next.lon)) {
+            if ((v.steering & kSteerPhaseMask) == kSteerFree) {
+                v.plannedCourse = static_cast<float>(Normalize(v.course));
+                v.plannedSpeed = v.speed;
+                StartTurningAway(v, LookKm(v.speed, rate), mask);
+            }
+            v.speed = 0.0F;
+        }
+    }
+}
