@@ -30,10 +30,14 @@ Running it again on the same GSHHG release writes the same file byte for byte.
 """
 
 import argparse
+import atexit
 import pathlib
+import random
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 
 GMT_PACKAGES = ["gmt", "gmt-gshhg-low", "gmt-gshhg-high"]
 # Resolution letter, bin size in degrees (GMT's), coordinate steps per bin side.
@@ -41,8 +45,29 @@ DATASETS = [("h", 2, 16384), ("l", 10, 16384)]
 MAGIC = b"KVLGSHG1"
 
 
-def run(args):
-    return subprocess.run(args, check=True, capture_output=True, text=True).stdout
+WORK_DIR = tempfile.mkdtemp(prefix="kvl-land-")  # gmt leaves its history file where it runs
+atexit.register(shutil.rmtree, WORK_DIR, True)
+SAMPLE_SEED = 20260601
+SAMPLE_NEAR_COAST = 3000
+SAMPLE_ANYWHERE = 500
+SAMPLE_JITTER_DEG = 0.02
+
+
+def run(args, stdin=None):
+    return subprocess.run(args, check=True, capture_output=True, text=True, input=stdin, cwd=WORK_DIR).stdout
+
+
+def gmt_levels(res, points):
+    """GMT's level (0 ocean .. 4 pond) of each (lon, lat) point, by `gmt select`."""
+    text = "".join(f"{lon:.7f} {lat:.7f}\n" for lon, lat in points)
+    levels = {}
+    for level in range(5):
+        # gmt select keeps the points of one level per pass: k(eep) at its place, s(kip) elsewhere.
+        keep = "/".join("k" if i == level else "s" for i in range(5))
+        for line in run(["gmt", "select", f"-D{res}", f"-N{keep}"], text).splitlines():
+            lon, lat = line.split()[:2]
+            levels[(round(float(lon), 7), round(float(lat), 7))] = level
+    return [levels.get((round(lon, 7), round(lat, 7))) for lon, lat in points]
 
 
 def gmt_pieces(res):
@@ -69,18 +94,10 @@ def corner_levels(res, size, steps):
     corner (lon, lat)."""
     half = 0.5 * size / steps
     corners = [(lon, lat) for lat in range(-90, 90, size) for lon in range(-180, 180, size)]
-    points = "".join(f"{lon + half:.9f} {lat + half:.9f}\n" for lon, lat in corners)
-    nodes = {}
-    for level in range(5):
-        # gmt select keeps the points of one level per pass: k(eep) at its place, s(kip) elsewhere.
-        keep = "/".join("k" if i == level else "s" for i in range(5))
-        kept = subprocess.run(["gmt", "select", f"-D{res}", f"-N{keep}"], input=points, check=True,
-                              capture_output=True, text=True).stdout
-        for line in kept.splitlines():
-            lon, lat = line.split()[:2]
-            nodes[(round(float(lon) - half), round(float(lat) - half))] = level
-    if len(nodes) != len(corners):
-        raise RuntimeError(f"gmt select classified {len(nodes)} of {len(corners)} reference points")
+    levels = gmt_levels(res, [(lon + half, lat + half) for lon, lat in corners])
+    if None in levels:
+        raise RuntimeError("gmt select left reference points unclassified")
+    nodes = dict(zip(corners, levels))
     return nodes
 
 
@@ -186,11 +203,30 @@ def build_dataset(res, size, steps):
     return blob
 
 
+def write_sample(path):
+    """Points near shorelines and anywhere, with GMT's level at each: the reference the
+    point test is checked against."""
+    rng = random.Random(SAMPLE_SEED)
+    shore = [p for _, _, points in gmt_pieces("h") for p in points]
+    points = []
+    for lon, lat in rng.sample(shore, SAMPLE_NEAR_COAST):
+        points.append((max(-180.0, min(179.9999999, lon + rng.uniform(-SAMPLE_JITTER_DEG, SAMPLE_JITTER_DEG))),
+                       max(-89.9999999, min(89.9999999, lat + rng.uniform(-SAMPLE_JITTER_DEG, SAMPLE_JITTER_DEG)))))
+    points += [(rng.uniform(-180, 180), rng.uniform(-90, 90)) for _ in range(SAMPLE_ANYWHERE)]
+    levels = gmt_levels("h", points)
+    with open(path, "w") as out:
+        out.write("# lat lon level: GMT's gmt select -Dh (GSHHG high) at points near shorelines and anywhere\n")
+        for (lon, lat), level in zip(points, levels):
+            if level is not None:
+                out.write(f"{lat:.7f} {lon:.7f} {level}\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--output", default=str(pathlib.Path(__file__).resolve().parent.parent / "geo" /
                                                 "gshhg-land.bin"))
     parser.add_argument("--no-install", action="store_true", help="do not install the GMT packages")
+    parser.add_argument("--sample", help="also write points with GMT's levels to this file (for the tests)")
     args = parser.parse_args()
     if not args.no_install:
         subprocess.run(["bash", str(pathlib.Path(__file__).resolve().parent / "install-deps.sh"), *GMT_PACKAGES],
@@ -201,6 +237,9 @@ def main():
         blob += build_dataset(res, size, steps)
     pathlib.Path(args.output).write_bytes(bytes(blob))
     print(f"wrote {args.output}: {len(blob)} bytes", file=sys.stderr)
+    if args.sample:
+        write_sample(args.sample)
+        print(f"wrote {args.sample}", file=sys.stderr)
 
 
 if __name__ == "__main__":

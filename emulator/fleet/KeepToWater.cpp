@@ -21,6 +21,7 @@ constexpr double kSnapDeg = 0.5;             // closer than this to the planned 
 constexpr double kHeadingStepDeg = 10.0;
 constexpr int kHeadingSteps = 18;            // each side: every heading round the compass
 constexpr double kMinCos = 0.01;
+constexpr double kStopMinutes = 3.0;         // a blocked vessel stops within this
 
 struct TurnRule {
     int maxLengthMetres;
@@ -93,39 +94,49 @@ void StartTurningAway(FleetVessel& v, double lookKm, const geo::LandMask& mask)
 {
     int side = 1;
     double most = -1.0;
-    for (int k = 1; k <= kHeadingSteps; ++k) {
-        bool found = false;
+    bool clearFound = false;
+    for (int k = 1; k <= kHeadingSteps && !clearFound; ++k) {
         for (int s : {1, -1}) {
             const double clear = ClearKm(v, v.course + s * k * kHeadingStepDeg, lookKm, mask);
-            if (clear >= lookKm) {
-                side = s;
-                found = true;
-                break;
-            }
             if (clear > most) {
                 most = clear;
                 side = s;
             }
+            if (clear >= lookKm) {
+                side = s;
+                clearFound = true;
+                break;
+            }
         }
-        if (found) break;
     }
-    v.steering = static_cast<std::uint8_t>((v.steering & ~kSteerToStarboard) | (side > 0 ? kSteerToStarboard : 0));
+    v.steering = static_cast<std::uint8_t>((v.steering & ~(kSteerToStarboard | kSteerBlocked)) |
+                                           (side > 0 ? kSteerToStarboard : 0) | (clearFound ? 0 : kSteerBlocked));
     SetPhase(v, kSteerTurningAway);
 }
 
-// Turning away: stop turning once the heading is clear; slow down as land comes closer.
-void TurnAway(FleetVessel& v, double lookKm, float rate, const geo::LandMask& mask)
+// Turning away: stop turning once the heading is clear; slow down as land comes closer,
+// and to a stop when no heading was clear.
+void TurnAway(FleetVessel& v, double minutes, double lookKm, float rate, const geo::LandMask& mask)
 {
+    const bool blocked = (v.steering & kSteerBlocked) != 0;
+    if (blocked && v.speed == 0.0F) {
+        v.rateOfTurn = 0.0F;  // stopped where it could go no further
+        return;
+    }
     const double clear = ClearKm(v, v.course, lookKm, mask);
     if (clear >= lookKm) {
         v.rateOfTurn = 0.0F;
         v.speed = v.plannedSpeed;
         v.clearAheadKm = static_cast<float>(clear);
+        v.steering = static_cast<std::uint8_t>(v.steering & ~kSteerBlocked);
         SetPhase(v, kSteerHolding);
         return;
     }
     v.rateOfTurn = static_cast<float>(TurnSign(v)) * rate;
-    v.speed = static_cast<float>(v.plannedSpeed * std::clamp(clear / lookKm, 0.0, 1.0));
+    double speed = v.plannedSpeed * std::clamp(clear / lookKm, 0.0, 1.0);
+    if (blocked) speed = std::max(0.0, std::min<double>(speed, v.speed - v.plannedSpeed * minutes / kStopMinutes));
+    v.speed = static_cast<float>(speed);
+    if (v.speed == 0.0F) v.rateOfTurn = 0.0F;
 }
 
 void Resume(FleetVessel& v, double minutes, double lookKm, float rate, const geo::LandMask& mask)
@@ -140,7 +151,7 @@ void Resume(FleetVessel& v, double minutes, double lookKm, float rate, const geo
     }
     if (ClearKm(v, v.course, lookKm, mask) < lookKm) {
         StartTurningAway(v, lookKm, mask);
-        TurnAway(v, lookKm, rate, mask);
+        TurnAway(v, minutes, lookKm, rate, mask);
         return;
     }
     const double limit = minutes > 0.0 ? std::fabs(turn) / minutes : rate;
@@ -177,14 +188,14 @@ void SteerClearOfLand(FleetVessel& v, double hours, const geo::LandMask& mask)
             v.plannedCourse = v.course;
             v.plannedSpeed = v.speed;
             StartTurningAway(v, lookKm, mask);
-            TurnAway(v, lookKm, rate, mask);
+            TurnAway(v, minutes, lookKm, rate, mask);
         }
     } else {
         const double lookKm = LookKm(v.plannedSpeed, rate);
         const double moveKm = v.speed * kKmPerNauticalMile * hours;
         v.course = static_cast<float>(Normalize(v.course));
         switch (phase) {
-        case kSteerTurningAway: TurnAway(v, lookKm, rate, mask); break;
+        case kSteerTurningAway: TurnAway(v, minutes, lookKm, rate, mask); break;
         case kSteerHolding:
             if (v.clearAheadKm - moveKm >= lookKm) {
                 v.clearAheadKm -= static_cast<float>(moveKm);
@@ -197,7 +208,7 @@ void SteerClearOfLand(FleetVessel& v, double hours, const geo::LandMask& mask)
                 v.clearAheadKm = static_cast<float>(clear);
             } else {
                 StartTurningAway(v, lookKm, mask);
-                TurnAway(v, lookKm, rate, mask);
+                TurnAway(v, minutes, lookKm, rate, mask);
             }
             break;
         default: Resume(v, minutes, lookKm, rate, mask); break;

@@ -18,6 +18,7 @@ enum KeepToWaterBits : std::uint8_t {
     kKeepToWater = 1U << 7,   // the vessel keeps to water
     kSteerPhaseMask = 3U,     // what it is doing now, a SteerPhase
     kSteerToStarboard = 1U << 2,
+    kSteerBlocked = 1U << 3,  // no heading was clear: slowing down to a stop
 };
 
 enum SteerPhase : std::uint8_t {
