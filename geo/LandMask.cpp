@@ -1,5 +1,7 @@
 #include "geo/LandMask.h"
 
+#include <boost/container/small_vector.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -48,7 +50,7 @@ void Walk(const Edges& edges, double rx, double ry, double px, double py, OnCros
 template <class Edges>
 int LevelBy(const Edges& edges, int referenceLevel, double rx, double ry, double px, double py)
 {
-    std::vector<Crossing> crossings;
+    boost::container::small_vector<Crossing, 32> crossings;
     Walk(edges, rx, ry, px, py, [&](double t, std::uint8_t level) { crossings.push_back({t, level}); });
     std::sort(crossings.begin(), crossings.end(), [](const Crossing& a, const Crossing& b) { return a.along < b.along; });
     int level = referenceLevel;
@@ -135,6 +137,8 @@ struct LandMask::Locus {
     const BinIndex::Node* leaf;
     double x;
     double y;
+    int column;
+    int row;
 };
 
 LandMask::LandMask(const LandData& data) : m_data(data.Dataset(Detail::High))
@@ -202,7 +206,7 @@ LandMask::Locus LandMask::Locate(double latDeg, double lonDeg) const
         const int quadrant = (x >= node->x0 + half ? 1 : 0) + (y >= node->y0 + half ? 2 : 0);
         node = &index.nodes[static_cast<std::size_t>(node->firstChild + quadrant)];
     }
-    return {&index, node, x, y};
+    return {&index, node, x, y, column, row};
 }
 
 int LandMask::Level(double latDeg, double lonDeg) const
@@ -214,7 +218,21 @@ int LandMask::Level(double latDeg, double lonDeg) const
 
 bool LandMask::IsWater(double latDeg, double lonDeg) const
 {
+    return IsWater(Locate(latDeg, lonDeg));
+}
+
+std::optional<GeoBox> LandMask::OpenWaterAround(double latDeg, double lonDeg) const
+{
     const Locus at = Locate(latDeg, lonDeg);
+    if (at.leaf->edgeBegin != at.leaf->edgeEnd || at.leaf->referenceLevel % 2 != 0) return std::nullopt;
+    const double step = StepDegrees();
+    const double south = at.row * m_data.BinDegrees() - 90.0 + at.leaf->y0 * step;
+    const double west = at.column * m_data.BinDegrees() - 180.0 + at.leaf->x0 * step;
+    return GeoBox{south, west, south + at.leaf->size * step, west + at.leaf->size * step};
+}
+
+bool LandMask::IsWater(const Locus& at) const
+{
     unsigned crossings = 0;
     Walk(at.index->LeafEdges(*at.leaf), at.leaf->x0 + kHalfStep, at.leaf->y0 + kHalfStep, at.x, at.y,
          [&crossings](double, std::uint8_t) { ++crossings; });

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace geo {
@@ -35,6 +36,10 @@ public:
     // Water of any kind (an even level): the fast test for vessels under way.
     bool IsWater(double latDeg, double lonDeg) const;
 
+    // The box around a point that no shoreline crosses, when it is water: everything in
+    // it is water too. Nothing near shorelines. Longitudes within -180..180.
+    std::optional<GeoBox> OpenWaterAround(double latDeg, double lonDeg) const;
+
     // Degrees per coordinate step of the data (about 14 m of latitude).
     double StepDegrees() const;
 
@@ -43,6 +48,7 @@ public:
 private:
     struct Locus;
     Locus Locate(double latDeg, double lonDeg) const;
+    bool IsWater(const Locus& at) const;
     const BinIndex& Index(int column, int row) const;
 
     const ShoreDataset& m_data;

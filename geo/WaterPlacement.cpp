@@ -65,8 +65,10 @@ WaterPlacement::WaterPlacement(const LandMask& mask, const GeoBox& box) : m_mask
                                            (surfaces[static_cast<std::size_t>(row * m_columns + column)] != wanted ? 1U : 0U);
     const double cellHeightKm = m_cellLatDeg * kKmPerDegree;
     const double cellWidthKm = m_cellLonDeg * kKmPerDegree * CosLat(0.5 * (box.north + box.south));
-    const int reachRows = std::max(1, static_cast<int>(std::ceil(kNearCoastKm / cellHeightKm)));
-    const int reachColumns = std::max(1, static_cast<int>(std::ceil(kNearCoastKm / cellWidthKm)));
+    // A square of cells whose corners lie within kNearCoastKm.
+    const double reachKm = kNearCoastKm / std::numbers::sqrt2;
+    const int reachRows = std::max(1, static_cast<int>(reachKm / cellHeightKm));
+    const int reachColumns = std::max(1, static_cast<int>(reachKm / cellWidthKm));
     for (int row = 0; row < m_rows; ++row) {
         for (int column = 0; column < m_columns; ++column) {
             const auto cell = static_cast<std::uint32_t>(row * m_columns + column);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -53,16 +54,36 @@ geo::LatLon Offset(double lat, double lon, double bearingDeg, double km)
     return {lat + dLat, lon + dLon};
 }
 
+// Water at a probe: inside the last box of open water seen, or looked up.
+class WaterProbe {
+public:
+    explicit WaterProbe(const geo::LandMask& mask) : m_mask(mask) {}
+    bool IsWater(const geo::LatLon& p)
+    {
+        if (p.lat >= m_box.south && p.lat < m_box.north && p.lon >= m_box.west && p.lon < m_box.east) return true;
+        if (const std::optional<geo::GeoBox> open = m_mask.OpenWaterAround(p.lat, p.lon)) {
+            m_box = *open;
+            return true;
+        }
+        return m_mask.IsWater(p.lat, p.lon);
+    }
+
+private:
+    const geo::LandMask& m_mask;
+    geo::GeoBox m_box{1.0, 0.0, 0.0, 0.0};  // empty
+};
+
 // How far water reaches along a heading, probed every kProbeKm up to `maxKm`, with a
 // probe kLateralKm either side of each.
 double ClearKm(const FleetVessel& v, double headingDeg, double maxKm, const geo::LandMask& mask)
 {
+    WaterProbe water(mask);
     for (double d = kProbeKm; d <= maxKm + 1e-9; d += kProbeKm) {
         const geo::LatLon p = Offset(v.latitude, v.longitude, headingDeg, d);
-        if (!mask.IsWater(p.lat, p.lon)) return d - kProbeKm;
-        const geo::LatLon left = Offset(p.lat, p.lon, headingDeg - kRightAngleDeg, kLateralKm);
-        const geo::LatLon right = Offset(p.lat, p.lon, headingDeg + kRightAngleDeg, kLateralKm);
-        if (!mask.IsWater(left.lat, left.lon) || !mask.IsWater(right.lat, right.lon)) return d - kProbeKm;
+        if (!water.IsWater(p)) return d - kProbeKm;
+        if (!water.IsWater(Offset(p.lat, p.lon, headingDeg - kRightAngleDeg, kLateralKm)) ||
+            !water.IsWater(Offset(p.lat, p.lon, headingDeg + kRightAngleDeg, kLateralKm)))
+            return d - kProbeKm;
     }
     return maxKm;
 }
