@@ -42,7 +42,7 @@ for line in sys.stdin:
     point = (round(m["lon"], 6), round(m["lat"], 6))
     if point not in seen:
         seen.add(point)
-        print(point[0], point[1])
+        print(point[0], point[1], m["mmsi"])
 print(f"{reports} position reports of {len(vessels)} vessels, {len(seen)} distinct positions", file=sys.stderr)
 ' > positions.txt
 
@@ -50,12 +50,12 @@ IFS=, read -r south west north east <<< "$area"
 # Land (level 1) and islands in lakes (level 3); ocean, lakes and ponds are water.
 gmt select positions.txt -D"$resolution" -Ns/k/s/k/s > on_land.txt
 landed=$(wc -l < on_land.txt)
-echo "positions on land by GSHHG ($resolution): $landed"
+echo "positions on land by GSHHG ($resolution): $landed, of $(awk '{print $3}' on_land.txt | sort -u | wc -l) vessels"
 if [ "$landed" -gt 0 ]; then
   margin=0.2
   gmt coast -M -W -D"$resolution" -R"$(python3 -c "print(f'{$west-$margin}/{$east+$margin}/{$south-$margin}/{$north+$margin}')")" \
     > coast.txt
-  gmt mapproject on_land.txt -Lcoast.txt+uk > distances.txt
+  cut -f1,2 on_land.txt | gmt mapproject -Lcoast.txt+uk > distances.txt
   awk '{ d = $3 * 1000; if (d <= 50) a++; else if (d <= 200) b++; else if (d <= 1000) c++; else e++ }
        END { printf "  metres from the coastline: <=50: %d, 50-200: %d, 200-1000: %d, >1000: %d\n", a, b, c, e }' distances.txt
   sort -g -k3 -r distances.txt | head -5 | awk '{ printf "  farthest: %s %s (%.0f m)\n", $1, $2, $3 * 1000 }'
