@@ -191,8 +191,9 @@ const LandMask::BinIndex& LandMask::Index(int column, int row) const
 LandMask::Locus LandMask::Locate(double latDeg, double lonDeg) const
 {
     const double size = m_data.BinDegrees();
-    const double lat = std::clamp(latDeg, -90.0, 90.0);
-    double lon = std::fmod(lonDeg + 180.0, 360.0);
+    // A position that is no number is looked up at 0 N 0 E (open sea) rather than nowhere.
+    const double lat = std::isfinite(latDeg) ? std::clamp(latDeg, -90.0, 90.0) : 0.0;
+    double lon = std::isfinite(lonDeg) ? std::fmod(lonDeg + 180.0, 360.0) : 180.0;
     if (lon < 0.0) lon += 360.0;
     const int row = std::min(static_cast<int>((lat + 90.0) / size), m_data.Rows() - 1);
     const int column = std::min(static_cast<int>(lon / size), m_data.Columns() - 1);

@@ -36,6 +36,9 @@ const Place kPlaces[] = {
     {"Bin corner in the Pacific", -20.0, -178.0, 0},
     {"East of the date line", -17.0, 179.99, 0},
     {"West of the date line as 180", 0.0, 180.0, 0},
+    {"Longitude past a full turn", 52.09, 5.12 + 720.0, 1},
+    {"Not a number: looked up at 0 N 0 E", std::nan(""), std::nan(""), 0},
+    {"Latitude beyond the pole", 95.0, 0.0, 0},
 };
 
 TEST(LandMask, KnownPlacesHaveTheirLevel)
