@@ -5,9 +5,10 @@ Source: GSHHG 2.3.7 (Global Self-consistent, Hierarchical, High-resolution Geogr
 Wessel and Smith, LGPL), as Debian's GMT reads it from its binned shoreline files
 (packages gmt, gmt-gshhg-high, gmt-gshhg-low). `gmt coast -M -W` dumps every shoreline
 piece of every GMT bin (pieces end on the bin's border) with its level (1 land,
-2 lake, 3 island in a lake, 4 pond), and `gmt grdlandmask` gives the level at each
-bin corner. Both are kept here per bin, the way GMT itself keeps them, so that a point
-test needs only the pieces of one bin and the level of its south-west corner.
+2 lake, 3 island in a lake, 4 pond), and `gmt select` gives the level at a reference
+point half a coordinate step inside each bin's south-west corner. Both are kept per bin,
+the way GMT itself keeps them, so that a point test needs only the pieces of one bin and
+the level at its reference point; a walk along each row checks that the two agree.
 
 Two levels of detail: 'h' (high, 2-degree bins, used for the point test and close-up
 charts) and 'l' (low, 10-degree bins, for overview charts).
@@ -17,13 +18,15 @@ File layout (little-endian), read by geo/LandData.cpp:
     u8 resolution letter, u8 bin size in degrees, u16 reserved,
     u32 coordinate steps per bin side, u32 columns, u32 rows,
     u32 piece count, u32 point count, u32 payload bytes,
-    u8 level at each bin's reference point, half a step north-east of its south-west corner (rows from the south, columns from 180 W),
+    u8 level at each bin's reference point, half a step north-east of its south-west
+    corner (rows from the south, columns from 180 W),
     u32 payload offset of each bin, then the payload: per bin a varint piece count; per
     piece one level byte, a varint point count, the first point as two varints (x, y in
     steps from the bin's south-west corner) and each further point as zig-zag varint
     differences.
 
     python3 scripts/generate-land-data.py [--output geo/gshhg-land.bin]
+        [--sample tests/geo/gmt-levels.txt]   (points with gmt select's levels, for the tests)
 
 The GMT packages are installed only for this script (it passes them to install-deps.sh).
 Running it again on the same GSHHG release writes the same file byte for byte.
