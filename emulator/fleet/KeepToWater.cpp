@@ -109,70 +109,98 @@ int TurnSign(const FleetVessel& v)
     return (v.steering & kSteerToStarboard) != 0 ? 1 : -1;
 }
 
-// Picks the side of the nearest heading that is clear for `lookKm` (starboard first on a
-// tie, as the rules of the road prefer); with none clear, the side of the most water.
-void StartTurningAway(FleetVessel& v, double lookKm, const geo::LandMask& mask)
+// Fractions of the planned speed tried in confined waters: a slower vessel needs less
+// water ahead.
+constexpr double kPaces[] = {1.0, 0.5, 0.25, 0.125};
+
+// Picks the side of the nearest heading that is clear for the look-ahead of the fastest
+// pace that has one (starboard first on a tie, as the rules of the road prefer) and
+// slows to that pace; with none clear at any pace, the side of the most water, and the
+// vessel is blocked.
+void StartTurningAway(FleetVessel& v, float rate, const geo::LandMask& mask)
 {
     int side = 1;
     double most = -1.0;
-    bool clearFound = false;
-    for (int k = 1; k <= kHeadingSteps && !clearFound; ++k) {
-        for (int s : {1, -1}) {
-            const double clear = ClearKm(v, v.course + s * k * kHeadingStepDeg, lookKm, mask);
-            if (clear > most) {
-                most = clear;
-                side = s;
-            }
-            if (clear >= lookKm) {
-                side = s;
-                clearFound = true;
-                break;
+    for (double pace : kPaces) {
+        const double lookKm = LookKm(v.plannedSpeed * pace, rate);
+        for (int k = 1; k <= kHeadingSteps; ++k) {
+            for (int s : {1, -1}) {
+                const double clear = ClearKm(v, v.course + s * k * kHeadingStepDeg, lookKm, mask);
+                if (clear >= lookKm) {
+                    v.speed = static_cast<float>(std::min<double>(v.speed, v.plannedSpeed * pace));
+                    v.steering = static_cast<std::uint8_t>((v.steering & ~(kSteerToStarboard | kSteerBlocked)) |
+                                                           (s > 0 ? kSteerToStarboard : 0));
+                    SetPhase(v, kSteerTurningAway);
+                    return;
+                }
+                if (clear > most) {
+                    most = clear;
+                    side = s;
+                }
             }
         }
     }
-    v.steering = static_cast<std::uint8_t>((v.steering & ~(kSteerToStarboard | kSteerBlocked)) |
-                                           (side > 0 ? kSteerToStarboard : 0) | (clearFound ? 0 : kSteerBlocked));
+    v.steering = static_cast<std::uint8_t>((v.steering & ~kSteerToStarboard) | (side > 0 ? kSteerToStarboard : 0) |
+                                           kSteerBlocked);
     SetPhase(v, kSteerTurningAway);
 }
 
-// Turning away: stop turning once the heading is clear; slow down as land comes closer,
-// and to a stop when no heading was clear.
-void TurnAway(FleetVessel& v, double minutes, double lookKm, float rate, const geo::LandMask& mask)
+// Turning away: stop turning once the heading is clear for the present speed; a blocked
+// vessel slows down to a stop.
+void TurnAway(FleetVessel& v, double minutes, float rate, const geo::LandMask& mask)
 {
     const bool blocked = (v.steering & kSteerBlocked) != 0;
     if (blocked && v.speed == 0.0F) {
         v.rateOfTurn = 0.0F;  // stopped where it could go no further
         return;
     }
+    const double lookKm = LookKm(v.speed, rate);
     const double clear = ClearKm(v, v.course, lookKm, mask);
     if (clear >= lookKm) {
         v.rateOfTurn = 0.0F;
-        v.speed = v.plannedSpeed;
         v.clearAheadKm = static_cast<float>(clear);
         v.steering = static_cast<std::uint8_t>(v.steering & ~kSteerBlocked);
         SetPhase(v, kSteerHolding);
         return;
     }
     v.rateOfTurn = static_cast<float>(TurnSign(v)) * rate;
-    double speed = v.plannedSpeed * std::clamp(clear / lookKm, 0.0, 1.0);
-    if (blocked) speed = std::max(0.0, std::min<double>(speed, v.speed - v.plannedSpeed * minutes / kStopMinutes));
-    v.speed = static_cast<float>(speed);
-    if (v.speed == 0.0F) v.rateOfTurn = 0.0F;
+    if (blocked) {
+        v.speed = static_cast<float>(std::max(0.0, v.speed - v.plannedSpeed * minutes / kStopMinutes));
+        if (v.speed == 0.0F) v.rateOfTurn = 0.0F;
+    }
 }
 
-void Resume(FleetVessel& v, double minutes, double lookKm, float rate, const geo::LandMask& mask)
+// Holding a clear heading: the fastest pace the water ahead allows, or turning away again.
+void Hold(FleetVessel& v, double minutes, float rate, const geo::LandMask& mask)
+{
+    for (double pace : kPaces) {
+        const double lookKm = LookKm(v.plannedSpeed * pace, rate);
+        const double clear = ClearKm(v, v.course, kCacheFactor * lookKm, mask);
+        if (clear >= lookKm) {
+            v.speed = static_cast<float>(v.plannedSpeed * pace);
+            v.clearAheadKm = static_cast<float>(clear);
+            return;
+        }
+    }
+    StartTurningAway(v, rate, mask);
+    TurnAway(v, minutes, rate, mask);
+}
+
+void Resume(FleetVessel& v, double minutes, float rate, const geo::LandMask& mask)
 {
     const double turn = TurnBetween(v.course, v.plannedCourse);
     if (std::fabs(turn) < kSnapDeg) {
         v.course = v.plannedCourse;
         v.rateOfTurn = 0.0F;
+        v.speed = v.plannedSpeed;
         v.clearAheadKm = 0.0F;  // looked at again in the next step
         SetPhase(v, kSteerFree);
         return;
     }
+    const double lookKm = LookKm(v.speed, rate);
     if (ClearKm(v, v.course, lookKm, mask) < lookKm) {
-        StartTurningAway(v, lookKm, mask);
-        TurnAway(v, minutes, lookKm, rate, mask);
+        StartTurningAway(v, rate, mask);
+        TurnAway(v, minutes, rate, mask);
         return;
     }
     const double limit = minutes > 0.0 ? std::fabs(turn) / minutes : rate;
@@ -208,31 +236,29 @@ void SteerClearOfLand(FleetVessel& v, double hours, const geo::LandMask& mask)
             v.course = static_cast<float>(Normalize(v.course));
             v.plannedCourse = v.course;
             v.plannedSpeed = v.speed;
-            StartTurningAway(v, lookKm, mask);
-            TurnAway(v, minutes, lookKm, rate, mask);
+            StartTurningAway(v, rate, mask);
+            TurnAway(v, minutes, rate, mask);
         }
     } else {
-        const double lookKm = LookKm(v.plannedSpeed, rate);
         const double moveKm = v.speed * kKmPerNauticalMile * hours;
         v.course = static_cast<float>(Normalize(v.course));
         switch (phase) {
-        case kSteerTurningAway: TurnAway(v, minutes, lookKm, rate, mask); break;
+        case kSteerTurningAway: TurnAway(v, minutes, rate, mask); break;
         case kSteerHolding:
-            if (v.clearAheadKm - moveKm >= lookKm) {
+            if (v.clearAheadKm - moveKm >= LookKm(v.speed, rate)) {
                 v.clearAheadKm -= static_cast<float>(moveKm);
                 return;
             }
-            if (ClearKm(v, v.plannedCourse, kResumeFactor * lookKm, mask) >= kResumeFactor * lookKm) {
+            if (const double lookKm = kResumeFactor * LookKm(v.plannedSpeed, rate);
+                ClearKm(v, v.plannedCourse, lookKm, mask) >= lookKm) {
+                v.speed = v.plannedSpeed;
                 SetPhase(v, kSteerResuming);
-                Resume(v, minutes, lookKm, rate, mask);
-            } else if (const double clear = ClearKm(v, v.course, kCacheFactor * lookKm, mask); clear >= lookKm) {
-                v.clearAheadKm = static_cast<float>(clear);
+                Resume(v, minutes, rate, mask);
             } else {
-                StartTurningAway(v, lookKm, mask);
-                TurnAway(v, minutes, lookKm, rate, mask);
+                Hold(v, minutes, rate, mask);
             }
             break;
-        default: Resume(v, minutes, lookKm, rate, mask); break;
+        default: Resume(v, minutes, rate, mask); break;
         }
     }
     // Whatever was decided, this step never ends on land.
@@ -243,7 +269,7 @@ void SteerClearOfLand(FleetVessel& v, double hours, const geo::LandMask& mask)
             if ((v.steering & kSteerPhaseMask) == kSteerFree) {
                 v.plannedCourse = static_cast<float>(Normalize(v.course));
                 v.plannedSpeed = v.speed;
-                StartTurningAway(v, LookKm(v.speed, rate), mask);
+                StartTurningAway(v, rate, mask);
             }
             v.speed = 0.0F;
         }

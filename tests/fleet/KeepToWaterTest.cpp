@@ -144,15 +144,22 @@ TEST(KeepToWater, GoesRoundAnIslandAndResumesItsCourse)
 
 TEST(KeepToWater, StopsInAClosedBayRatherThanCrossLand)
 {
-    // A 1.1 km lake in land: no heading is clear for a ship's look-ahead.
-    const geo::LandData data(SquareWorld(1, 2, 10.0, 10.0, 0.01));
-    const geo::LandMask mask(data);
-    FleetVessel v = Vessel(10.005, 10.005, 45.0F, 18.0F, 200);
-    const Track track = Sail(v, mask, 3600);
-    EXPECT_FALSE(track.everOnLand);
-    EXPECT_LT(v.speed, 0.5F);
-    EXPECT_GT(v.latitude, 10.0);
-    EXPECT_LT(v.latitude, 10.01);
+    struct Row {
+        const char* name;
+        double sideDeg;
+        float finalMaxKnots;
+    };
+    // A 1.1 km lake leaves room at an eighth of the speed; a 0.5 km one at none.
+    for (const Row& row : {Row{"1.1 km lake", 0.01, 18.0F / 8}, Row{"0.5 km lake", 0.0045, 0.0F}}) {
+        const geo::LandData data(SquareWorld(1, 2, 10.0, 10.0, row.sideDeg));
+        const geo::LandMask mask(data);
+        FleetVessel v = Vessel(10.0 + row.sideDeg / 2, 10.0 + row.sideDeg / 2, 45.0F, 18.0F, 200);
+        const Track track = Sail(v, mask, 3600);
+        EXPECT_FALSE(track.everOnLand) << row.name;
+        EXPECT_LE(v.speed, row.finalMaxKnots) << row.name;
+        EXPECT_GT(v.latitude, 10.0) << row.name;
+        EXPECT_LT(v.latitude, 10.0 + row.sideDeg) << row.name;
+    }
 }
 
 TEST(KeepToWater, NeverSailsOntoTheRealCoast)
