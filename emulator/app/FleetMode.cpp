@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -66,6 +67,14 @@ bool WantsFleet(const VesselSettings& settings)
 
 FleetOutcome RunFleet(const VesselSettings& s)
 {
+    if (s.fleetRandom > kMaxFleetVessels) {
+        std::cerr << "Error : --fleet-random " << s.fleetRandom << " is more than the " << kMaxFleetVessels
+                  << " vessels a run takes" << std::endl;
+        return FleetOutcome::BadRequest;
+    }
+    if (!s.fleetArea.empty() && s.fleetRandom == 0)
+        std::cerr << "Warning : --fleet-area places random vessels only; without --fleet-random it is ignored"
+                  << std::endl;
     FleetArea area = AreaAround(s.vesselLat, s.vesselLon);
     if (!s.fleetArea.empty()) {
         const std::optional<FleetArea> given = ParseFleetArea(s.fleetArea);
@@ -101,10 +110,19 @@ FleetOutcome RunFleet(const VesselSettings& s)
     }
     if (!s.fleet.empty()) {
         std::string error;
-        if (!ReadFleetCsv(s.fleet, commandLine, fleet, error)) {
+        std::vector<std::string> warnings;
+        const bool read = ReadFleetCsv(s.fleet, commandLine, fleet, error, &warnings);
+        for (const std::string& warning : warnings) std::cerr << "Warning : " << warning << '\n';
+        if (!read) {
             std::cerr << "Error : " << error << std::endl;
             return FleetOutcome::BadRequest;
         }
+        std::cerr << std::flush;
+    }
+    if (fleet.vessels.size() + s.fleetRandom > kMaxFleetVessels) {
+        std::cerr << "Error : " << fleet.vessels.size() << " vessels and --fleet-random " << s.fleetRandom
+                  << " are more than the " << kMaxFleetVessels << " vessels a run takes" << std::endl;
+        return FleetOutcome::BadRequest;
     }
     if (s.fleetRandom > 0) {
         std::unordered_set<std::uint32_t> used;
@@ -133,5 +151,5 @@ FleetOutcome RunFleet(const VesselSettings& s)
     }
     while (run.Running()) std::this_thread::sleep_for(kPollInterval);
     run.Stop();
-    return FleetOutcome::Ran;
+    return run.OutOfMemory() ? FleetOutcome::OutOfMemory : FleetOutcome::Ran;
 }
