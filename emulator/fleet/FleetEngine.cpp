@@ -93,6 +93,7 @@ FleetEngine::FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings)
 void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32_t seed)
 {
     m_lastStepTime = tick & kTickMask;
+    m_lastScheduleTime = m_lastStepTime;
     std::mt19937 random(seed);
     for (std::size_t i = 0; i < m_fleet.vessels.size(); ++i) {
         FleetVessel& v = m_fleet.vessels[i];
@@ -106,6 +107,11 @@ void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32
 }
 
 void FleetEngine::Step(std::uint64_t tick, std::string& out)
+{
+    Step(tick, tick, out);
+}
+
+void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::string& out)
 {
     const std::uint64_t now = tick & kTickMask;
     const double hours = static_cast<double>(platform::TickElapsed(m_lastStepTime, now)) / kMsPerHour;
@@ -142,10 +148,11 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
         const CAISMessageEncoder& encoder = v.ownShip ? ownShip : targets;
         // The schedule's clock is the previous step's tick, as for the single vessel.
         for (std::size_t kind = 0; kind < std::size(kMessageKinds); ++kind) {
-            if (!m_ignoreTimings && !Due(v, kind, m_lastStepTime)) continue;
+            if (!m_ignoreTimings && !Due(v, kind, m_lastScheduleTime)) continue;
             if ((v.messages & kMessageKinds[kind].bit) != 0) out += (encoder.*kMessageKinds[kind].compose)(sentences);
-            v.lastSent[kind] = static_cast<std::uint32_t>(m_lastStepTime);
+            v.lastSent[kind] = static_cast<std::uint32_t>(m_lastScheduleTime);
         }
     }
     m_lastStepTime = now;
+    m_lastScheduleTime = scheduleTick & kTickMask;
 }

@@ -28,6 +28,11 @@ public:
     // Moves every vessel by the time since the previous step and appends the sentences
     // due to `out` (GPS of an own ship first, then messages 1, 5, 18, 19, 24 per vessel).
     void Step(std::uint64_t tick, std::string& out);
+    // The same, with the reporting schedule read on `scheduleTick`: a run on a fixed
+    // cadence hands the tick its step was due at, so that a step a few milliseconds late
+    // does not push a report to the next step, while the vessels move to where they
+    // really are at `tick`.
+    void Step(std::uint64_t tick, std::uint64_t scheduleTick, std::string& out);
 
     // Tests fix the clocks the sentences carry.
     void SetLocalTimeSource(platform::LocalTimeSource source) { m_localTime = std::move(source); }
@@ -39,6 +44,7 @@ private:
     FleetFraming m_framing;
     bool m_ignoreTimings;
     std::uint64_t m_lastStepTime = 0;
+    std::uint64_t m_lastScheduleTime = 0;  // the schedule's clock of the previous step
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
     platform::LocalTimeSource m_utcTime = platform::GetUtcTime;
 };

@@ -33,7 +33,7 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
     m_clock.Start();
     m_engine.SetLocalTimeSource([this] { return m_clock.LocalTime(); });
     m_engine.SetUtcTimeSource([this] { return m_clock.UtcTime(); });
-    m_engine.Start(m_clock.Tick(), firstSpread, seed);
+    m_engine.Start(m_clock.TickAfterStart(0), firstSpread, seed);
     if (!SelectAndOpenChannel(m_output, m_serial, m_writer)) return false;
     m_threadEnded.Reset();
     m_thread = std::thread(&FleetRun::ThreadProc, this);
@@ -79,9 +79,12 @@ void FleetRun::StepUntilStopped()
     for (;;) {
         const std::chrono::milliseconds wait(cadence.WaitMs(m_clock.RealElapsedMs()));
         if (m_stopEvent.Wait(wait)) break;
-        lateness.Step(cadence.Begin(m_clock.RealElapsedMs()));
+        const StepCadence::StepStart start = cadence.Begin(m_clock.RealElapsedMs());
+        lateness.Step(start);
         step.clear();
-        m_engine.Step(m_clock.Tick(), step);
+        // The schedule runs on the ticks the steps were due at, one simulated second apart.
+        const auto dueMs = static_cast<std::uint64_t>(start.number * SimulationClock::kMsPerSimulatedSecond);
+        m_engine.Step(m_clock.Tick(), m_clock.TickAfterStart(dueMs), step);
         if (!step.empty()) m_writer->Write(step.data(), static_cast<std::uint32_t>(step.size()));
         if (!m_writer->IsAlive()) break;
     }

@@ -28,6 +28,8 @@ public:
     // The simulated millisecond tick: 32 bits that wrap like the real tick count, from
     // which it starts.
     std::uint64_t Tick();
+    // The simulated tick `simulatedMs` after the start, on the same count as Tick().
+    std::uint64_t TickAfterStart(std::uint64_t simulatedMs) const { return (m_startTick + simulatedMs) & 0xFFFFFFFFULL; }
     platform::LocalTime LocalTime();
     platform::LocalTime UtcTime();
 

@@ -20,7 +20,8 @@ StepCadence::StepStart StepCadence::Begin(std::uint64_t elapsedMs)
     // The latest step whose time has come; the ones between it and m_next are skipped.
     const auto latestDue = static_cast<std::uint64_t>(std::floor(now / m_periodMs));
     if (latestDue > m_next) start.skipped = latestDue - m_next;
-    m_next += start.skipped + 1;
+    start.number = m_next + start.skipped;
+    m_next = start.number + 1;
     return start;
 }
 

@@ -22,6 +22,7 @@ public:
     struct StepStart {
         double lateMs = 0.0;       // after the time the step was due
         std::uint64_t skipped = 0; // steps whose time also passed, not run
+        std::uint64_t number = 0;  // the step run, due at `number` periods from the start
     };
     // A step starts at `elapsedMs`.
     StepStart Begin(std::uint64_t elapsedMs);

@@ -163,4 +163,36 @@ TEST(FleetEngine, AFasterClockMovesAndStampsVesselsBySimulatedTime)
     EXPECT_EQ(records[0].at("second"), "45") << "the stamp follows simulated time";
 }
 
+TEST(FleetEngine, StepsOnACadenceKeepTheIntervalWhenTheyStartAFewMillisecondsLate)
+{
+    Fleet fleet;
+    FleetVessel fast;
+    fast.speed = 25.0F;  // class A every 2 s
+    fast.messages = kSendMsg1;
+    fast.name = fast.callSign = fast.destination = fleet.texts.Intern("");
+    fleet.vessels.push_back(fast);
+    const std::uint64_t start = 50000;
+    const auto reportsIn20Steps = [&](bool onTheGrid) {
+        Fleet copy = fleet;
+        FleetEngine engine(copy, {true, false}, false);
+        engine.Start(start, 1, 1);
+        std::size_t reports = 0;
+        for (std::uint64_t step = 1; step <= 20; ++step) {
+            const std::uint64_t due = start + step * 1000;
+            const std::uint64_t late = due + 20 - step;  // each step a little less late than the one before
+            std::string out;
+            if (onTheGrid) {
+                engine.Step(late, due, out);
+            } else {
+                engine.Step(late, out);
+            }
+            reports += static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+        }
+        return reports;
+    };
+    // Due from the third step on (the schedule reads the previous step's tick): steps 3, 5, ... 19.
+    EXPECT_EQ(reportsIn20Steps(true), 9u);
+    EXPECT_LT(reportsIn20Steps(false), 9u) << "the jitter alone would cost reports";
+}
+
 } // namespace

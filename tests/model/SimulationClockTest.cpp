@@ -86,6 +86,7 @@ struct CadenceRow {
     std::vector<std::uint64_t> startsMs;  // when each step really started
     std::vector<double> lateMs;
     std::vector<std::uint64_t> skipped;
+    std::vector<std::uint64_t> numbers;  // of the steps run
     std::uint64_t waitAfterMs;  // from the last start until the next step is due
 };
 
@@ -102,13 +103,16 @@ TEST_P(StepCadenceTest, EachStepIsDueOnePeriodAfterThePreviousWasDue)
     StepCadence cadence(row.periodMs);
     std::vector<double> late;
     std::vector<std::uint64_t> skipped;
+    std::vector<std::uint64_t> numbers;
     for (const std::uint64_t start : row.startsMs) {
         const StepCadence::StepStart s = cadence.Begin(start);
         late.push_back(s.lateMs);
         skipped.push_back(s.skipped);
+        numbers.push_back(s.number);
     }
     EXPECT_EQ(late, row.lateMs);
     EXPECT_EQ(skipped, row.skipped);
+    EXPECT_EQ(numbers, row.numbers);
     EXPECT_EQ(cadence.WaitMs(row.startsMs.back()), row.waitAfterMs);
 }
 
@@ -116,10 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, StepCadenceTest,
     testing::Values(
         // The work of a step does not push the next one back.
-        CadenceRow{"OnTime", 1000, {1000, 2000, 3000}, {0, 0, 0}, {0, 0, 0}, 1000},
-        CadenceRow{"LateStepKeepsTheGrid", 1000, {1000, 2400, 3000}, {0, 400, 0}, {0, 0, 0}, 1000},
-        CadenceRow{"WorkLongerThanAPeriodSkips", 1000, {1000, 4500, 5100}, {0, 2500, 100}, {0, 2, 0}, 900},
-        CadenceRow{"TenStepsASecond", 100, {100, 200, 350, 400}, {0, 0, 50, 0}, {0, 0, 0, 0}, 100}),
+        CadenceRow{"OnTime", 1000, {1000, 2000, 3000}, {0, 0, 0}, {0, 0, 0}, {1, 2, 3}, 1000},
+        CadenceRow{"LateStepKeepsTheGrid", 1000, {1000, 2400, 3000}, {0, 400, 0}, {0, 0, 0}, {1, 2, 3}, 1000},
+        CadenceRow{"WorkLongerThanAPeriodSkips", 1000, {1000, 4500, 5100}, {0, 2500, 100}, {0, 2, 0}, {1, 4, 5}, 900},
+        CadenceRow{"TenStepsASecond", 100, {100, 200, 350, 400}, {0, 0, 50, 0}, {0, 0, 0, 0}, {1, 2, 3, 4}, 100}),
     [](const testing::TestParamInfo<CadenceRow>& info) { return std::string(info.param.name); });
 
 TEST(LatenessReportTest, ToldAtMostEveryTenSecondsWithTheWorstLateness)

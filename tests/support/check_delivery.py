@@ -64,9 +64,12 @@ class Sink:
         self.datagrams = 0
         self.done = threading.Event()
 
+        self.arrivals = []  # (monotonic time, bytes so far)
+
     def add(self, data):
         self.file.write(data)
         self.bytes += len(data)
+        self.arrivals.append((time.monotonic(), self.bytes))
 
     def close(self):
         self.file.close()
@@ -112,6 +115,32 @@ def read_udp(sock, sink, stop, drain_ms):
     sink.done.set()
 
 
+def watch_file(path, sink, stop):
+    """Notes when a file grows, for the spacing of steps written to a regular file."""
+    last = 0
+    while not stop.is_set():
+        try:
+            size = os.stat(path).st_size
+        except FileNotFoundError:
+            size = 0
+        if size != last:
+            sink.arrivals.append((time.monotonic(), size))
+            last = size
+        time.sleep(0.005)
+
+
+def step_spacing(arrivals, gap_s=0.25):
+    """Starts of the bursts of arrivals (one per step) and the spacing between them."""
+    starts = []
+    previous = None
+    for moment, _ in arrivals:
+        if previous is None or moment - previous > gap_s:
+            starts.append(moment)
+        previous = moment
+    spacing = [b - a for a, b in zip(starts, starts[1:])]
+    return starts, spacing
+
+
 def run(args):
     work = tempfile.mkdtemp(prefix="check-delivery-")
     env = dict(os.environ, TMPDIR=work)
@@ -130,6 +159,7 @@ def run(args):
     if args.output == "file":
         sink.close()
         command += ["--output", raw]
+        threads.append(threading.Thread(target=watch_file, args=(raw, sink, stop)))
     elif args.output == "pipe":
         command += ["--output", "CON"]
         stdout = subprocess.PIPE
@@ -256,6 +286,12 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
         else:
             incomplete.append((mmsi, dict(kinds)))
 
+    spacing_text = None
+    if args.step_times and len(sink.arrivals) > 2:
+        starts, spacing = step_spacing(sink.arrivals)
+        inner = spacing[1:-1] or spacing  # the first and last may be cut by start and stop
+        spacing_text = "  steps arrived: %d; spacing mean %.3f s, min %.3f s, max %.3f s" % (
+            len(starts), sum(inner) / len(inner), min(inner), max(inner))
     told = [l for l in err_lines if "sentences dropped" in l or "sentence dropped" in l]
     behind = [l for l in err_lines if "behind real time" in l]
     decoded = sum(sum(c.values()) for c in counts.values())
@@ -268,6 +304,8 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
         k for c in counts.values() for k in c.elements()).items()))))
     print("  MMSIs %d of %d; complete as the rules require: %d%s" % (
         len(counts), args.vessels, complete, (" (steps seen: %d)" % steps) if args.ignore_timings else ""))
+    if spacing_text:
+        print(spacing_text)
     for mmsi, kinds in incomplete[:5]:
         print("    incomplete: %s %s %s" % (mmsi, kinds, kinematics.get(mmsi)))
     if decode_errors:
@@ -279,7 +317,11 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
         print("  vesgen stderr: %s" % line)
 
     whole = malformed == 0 and not decode_errors
-    lossless = whole and len(counts) == args.vessels and not incomplete
+    # Anchored ships report every 3 minutes: only a longer run must show every vessel.
+    every_vessel_due = args.ignore_timings or ran_s >= 185
+    if not every_vessel_due:
+        print("  (a run shorter than 185 s on the reporting intervals need not show every MMSI)")
+    lossless = whole and (len(counts) == args.vessels or not every_vessel_due) and not incomplete
     if lossless:
         print("  RESULT: every sentence arrived")
         return 0
@@ -298,6 +340,7 @@ def main():
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--ignore-timings", action="store_true")
     parser.add_argument("--udp-drain-ms", type=float, default=0)
+    parser.add_argument("--step-times", action="store_true", help="print how far apart the steps arrived")
     parser.add_argument("extra", nargs="*", help="more vesgen options, after --")
     args = parser.parse_args()
     return run(args)
