@@ -78,12 +78,18 @@ void ExpectEveryVesselInEveryStep(const testsupport::MessageCounts& counts, std:
 TEST_F(FleetRun, EveryVesselOfALargeFleetReachesAFileInEveryStep)
 {
     KVL_REQUIRE_GPSDECODE();
+#ifdef KVL_INSTRUMENTED_BUILD
+    constexpr std::size_t kVessels = 2000;  // a sanitizer's build steps far more slowly
+    constexpr unsigned kSeconds = 8;
+#else
     constexpr std::size_t kVessels = 20000;  // each step is megabytes
+    constexpr unsigned kSeconds = 4;
+#endif
     const std::string out = m_work.File("fleet.txt");
     testsupport::BackgroundProcess vesgen({testsupport::ProgramPath("vesgen"), "--fleet-random",
                                            std::to_string(kVessels), "--fleet-seed", "3", "--ignore-timings",
                                            "--output", out});
-    sleep(4);
+    sleep(kSeconds);
     const testsupport::ProcessResult r = vesgen.Stop(SIGINT);
     EXPECT_EQ(r.err.find("dropped"), std::string::npos) << r.err;
     ExpectEveryVesselInEveryStep(testsupport::GpsDecodeCounts(testsupport::ReadWholeFile(out)), kVessels);
