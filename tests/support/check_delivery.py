@@ -65,6 +65,9 @@ class Sink:
         self.done = threading.Event()
 
         self.arrivals = []  # (monotonic time, bytes so far)
+        self.rss_kb = []    # vesgen's resident memory, once a second
+        self.ending = None  # how a stream ended, when it did
+        self.hurry = threading.Event()  # a slow reader takes the rest at full speed
 
     def add(self, data):
         self.file.write(data)
@@ -82,9 +85,11 @@ def read_stream(fd_read, sink, stop):
                 data = fd_read()
             except (BlockingIOError, InterruptedError):
                 continue
-            except OSError:
+            except OSError as error:
+                sink.ending = "an error (%s)" % error.strerror
                 break
             if not data:
+                sink.ending = "a clean end"
                 break
             sink.add(data)
     finally:
@@ -206,12 +211,30 @@ def run(args):
             return 2
         client = socket.create_connection(("127.0.0.1", port))
         keep.append(client)
-        threads.append(threading.Thread(target=read_stream, args=(lambda: client.recv(CHUNK), sink, stop)))
+        receive = lambda: client.recv(CHUNK)
+        if args.tcp_read_rate:
+            # A slow consumer: a small piece at a time, at the given bytes per second.
+            piece = max(1, int(args.tcp_read_rate / 10))
+
+            def receive():
+                if sink.hurry.is_set():
+                    return client.recv(CHUNK)
+                time.sleep(0.1)
+                return client.recv(piece)
+        threads.append(threading.Thread(target=read_stream, args=(receive, sink, stop)))
     for thread in threads:
         thread.start()
 
     deadline = started + args.seconds
+    next_sample = time.monotonic()
     while time.monotonic() < deadline and vesgen.poll() is None:
+        if time.monotonic() >= next_sample:
+            next_sample += 1
+            try:
+                with open("/proc/%d/status" % vesgen.pid) as status:
+                    sink.rss_kb += [int(l.split()[1]) for l in status if l.startswith("VmRSS:")]
+            except OSError:
+                pass
         time.sleep(0.1)
     ran_s = time.monotonic() - started
     if vesgen.poll() is None:
@@ -222,6 +245,7 @@ def run(args):
         vesgen.kill()
         vesgen.wait()
     # What was on its way is read before the readers stop.
+    sink.hurry.set()
     for thread in threads:
         if args.output in ("pipe", "tcp"):
             sink.done.wait(10)
@@ -237,32 +261,57 @@ def run(args):
     return summarize(args, raw, ran_s, vesgen.returncode, err_lines, sink)
 
 
-def summarize(args, raw, ran_s, exit_code, err_lines, sink):
+def scan_lines(raw):
+    """Lines and cut or malformed ones, read in pieces so that gigabytes fit."""
+    lines = malformed = received = 0
+    rest = b""
     with open(raw, "rb") as stream:
-        text = stream.read()
-    lines = text.split(b"\r\n")
-    tail = lines.pop()  # after the last line end: a cut sentence unless empty
-    malformed = sum(1 for line in lines if not SENTENCE.match(line))
-    if tail:
-        malformed += 1
+        while True:
+            piece = stream.read(CHUNK * 16)
+            if not piece:
+                break
+            received += len(piece)
+            parts = (rest + piece).split(b"\r\n")
+            rest = parts.pop()
+            lines += len(parts)
+            malformed += sum(1 for line in parts if not SENTENCE.match(line))
+    return received, lines, malformed, rest
 
-    decoder = subprocess.run(["gpsdecode", "-u"], input=text, capture_output=True)
+
+def decode(raw):
+    """Messages per vessel and kind, the last position report's kinematics, gpsdecode's complaints."""
     counts = collections.defaultdict(collections.Counter)  # mmsi -> kind -> messages
     kinematics = {}
-    for line in decoder.stdout.splitlines():
-        if not line.startswith(b"{"):
-            continue
-        record = json.loads(line)
-        kind = str(record["type"])
-        if kind == "24":
-            # gpsdecode joins the parts: one record after part B, named when part A came first.
-            kind = "24B"
-            if "shipname" in record:
-                counts[record["mmsi"]]["24A"] += 1
-        counts[record["mmsi"]][kind] += 1
-        if kind in ("1", "18"):
-            kinematics[record["mmsi"]] = (kind, record.get("status", 0), record.get("speed", 0))
-    decode_errors = [l for l in decoder.stderr.decode(errors="replace").splitlines() if l.strip()]
+    with open(raw, "rb") as stream, tempfile.TemporaryFile() as errors:
+        decoder = subprocess.Popen(["gpsdecode", "-u"], stdin=stream, stdout=subprocess.PIPE, stderr=errors)
+        for line in decoder.stdout:
+            if not line.startswith(b"{"):
+                continue
+            record = json.loads(line)
+            kind = str(record["type"])
+            mmsi = record["mmsi"]
+            if kind == "24":
+                # gpsdecode joins the parts: one record after part B, named when part A came first.
+                kind = "24B"
+                if "shipname" in record:
+                    counts[mmsi]["24A"] += 1
+            counts[mmsi][kind] += 1
+            if kind in ("1", "18"):
+                kinematics[mmsi] = (kind, record.get("status", 0), record.get("speed", 0))
+        decoder.wait()
+        errors.seek(0)
+        complaints = [l for l in errors.read().decode(errors="replace").splitlines() if l.strip()]
+    return counts, kinematics, complaints
+
+
+def summarize(args, raw, ran_s, exit_code, err_lines, sink):
+    received, line_count, malformed, tail = scan_lines(raw)
+    # Text after the last line end is a cut sentence, unless the stream ended with a
+    # reset: that is how a dropped client is told that its last sentence is not whole.
+    reset_after_cut = bool(tail) and sink.ending is not None and "reset" in sink.ending
+    if tail and not reset_after_cut:
+        malformed += 1
+    counts, kinematics, decode_errors = decode(raw)
 
     complete = 0
     incomplete = []
@@ -299,7 +348,11 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
         args.output, args.vessels, args.seed, "every step" if args.ignore_timings else "reporting intervals",
         ran_s, exit_code))
     print("  received %d bytes, %d lines%s; %d cut or malformed" % (
-        len(text), len(lines), (", %d datagrams" % sink.datagrams) if args.output == "udp" else "", malformed))
+        received, line_count, (", %d datagrams" % sink.datagrams) if args.output == "udp" else "", malformed))
+    if sink.ending:
+        print("  the stream ended with %s%s" % (sink.ending, " after a part sentence" if reset_after_cut else ""))
+    if sink.rss_kb:
+        print("  vesgen resident memory: max %d MB, at the end %d MB" % (max(sink.rss_kb) // 1024, sink.rss_kb[-1] // 1024))
     print("  decoded %d messages: %s" % (decoded, dict(sorted(collections.Counter(
         k for c in counts.values() for k in c.elements()).items()))))
     print("  MMSIs %d of %d; complete as the rules require: %d%s" % (
@@ -322,6 +375,10 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
     if not every_vessel_due:
         print("  (a run shorter than 185 s on the reporting intervals need not show every MMSI)")
     lossless = whole and (len(counts) == args.vessels or not every_vessel_due) and not incomplete
+    if any("client disconnected" in l for l in err_lines):
+        print("  RESULT: the client was dropped (told by the disconnect line); what it got is %s" % (
+            "whole sentences" if whole else "CUT OR BROKEN"))
+        return 1
     if lossless:
         print("  RESULT: every sentence arrived")
         return 0
@@ -341,6 +398,7 @@ def main():
     parser.add_argument("--ignore-timings", action="store_true")
     parser.add_argument("--udp-drain-ms", type=float, default=0)
     parser.add_argument("--step-times", action="store_true", help="print how far apart the steps arrived")
+    parser.add_argument("--tcp-read-rate", type=float, default=0, help="a TCP client reading only this many bytes/s")
     parser.add_argument("extra", nargs="*", help="more vesgen options, after --")
     args = parser.parse_args()
     return run(args)
