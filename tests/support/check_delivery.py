@@ -236,9 +236,15 @@ def run(args):
             except OSError:
                 pass
         time.sleep(0.1)
+    if args.output == "udp":
+        # Stopped between steps: a stop in the middle of a paced step would cut it short.
+        quiet_until = time.monotonic() + 3
+        while time.monotonic() < quiet_until and (not sink.arrivals or time.monotonic() - sink.arrivals[-1][0] < 0.1):
+            time.sleep(0.01)
     ran_s = time.monotonic() - started
     if vesgen.poll() is None:
-        vesgen.send_signal(signal.SIGINT)
+        # SIGTERM: a shell's background job ignores SIGINT, and so would vesgen.
+        vesgen.send_signal(signal.SIGTERM)
     try:
         vesgen.wait(timeout=30)
     except subprocess.TimeoutExpired:
@@ -246,10 +252,12 @@ def run(args):
         vesgen.wait()
     # What was on its way is read before the readers stop.
     sink.hurry.set()
-    for thread in threads:
-        if args.output in ("pipe", "tcp"):
-            sink.done.wait(10)
-    time.sleep(0.5)
+    if args.output in ("pipe", "tcp"):
+        sink.done.wait(10)
+    else:
+        # A terminal or datagrams have no end of stream: until nothing came for a second.
+        while sink.arrivals and time.monotonic() - sink.arrivals[-1][0] < 1.0:
+            time.sleep(0.1)
     stop.set()
     for thread in threads:
         thread.join(5)
@@ -336,9 +344,9 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
             incomplete.append((mmsi, dict(kinds)))
 
     spacing_text = None
-    if args.step_times and len(sink.arrivals) > 2:
-        starts, spacing = step_spacing(sink.arrivals)
-        inner = spacing[1:-1] or spacing  # the first and last may be cut by start and stop
+    starts, spacing = step_spacing(sink.arrivals)
+    inner = spacing[1:-1] or spacing  # the first and last may be cut by start and stop
+    if args.step_times and inner:
         spacing_text = "  steps arrived: %d; spacing mean %.3f s, min %.3f s, max %.3f s" % (
             len(starts), sum(inner) / len(inner), min(inner), max(inner))
     told = [l for l in err_lines if "sentences dropped" in l or "sentence dropped" in l]
