@@ -16,6 +16,17 @@ std::size_t SentencesIn(std::string_view text)
 
 } // namespace
 
+bool StartsMessage(std::string_view sentence)
+{
+    if (!sentence.starts_with('!')) return true;
+    // "!AIVDM,<count>,<number>,...": the number is the third field.
+    const std::size_t first = sentence.find(',');
+    const std::size_t second = first == std::string_view::npos ? first : sentence.find(',', first + 1);
+    const std::size_t third = second == std::string_view::npos ? second : sentence.find(',', second + 1);
+    if (third == std::string_view::npos) return true;
+    return sentence.substr(second + 1, third - second - 1) == "1";
+}
+
 std::size_t SentenceBacklog::Append(std::string_view text)
 {
     m_text.erase(0, m_head);
@@ -52,6 +63,7 @@ std::size_t SentenceBacklog::Trim()
             return dropped;
         }
         keep = end + 1;
+        keep = MessageEnd(keep);
     }
     if (keep >= limit) {
         const std::size_t dropped = m_text.size() - keep;
@@ -62,9 +74,19 @@ std::size_t SentenceBacklog::Trim()
     const std::size_t need = m_text.size() - limit + keep;
     const std::size_t searchFrom = need >= kSentenceEnd.size() ? need - kSentenceEnd.size() : 0;
     const std::size_t end = m_text.find(kSentenceEnd, searchFrom);
-    const std::size_t cut = end == std::string::npos ? m_text.size() : end + kSentenceEnd.size();
+    const std::size_t cut = MessageEnd(end == std::string::npos ? m_text.size() : end + kSentenceEnd.size());
     Drop(keep, cut);
     return cut - keep;
+}
+
+std::size_t SentenceBacklog::MessageEnd(std::size_t at) const
+{
+    // Later sentences of the message before `at` belong with it.
+    while (at < m_text.size() && !StartsMessage(std::string_view(m_text).substr(at))) {
+        const std::size_t end = m_text.find('\n', at);
+        at = end == std::string::npos ? m_text.size() : end + 1;
+    }
+    return at;
 }
 
 void SentenceBacklog::Drop(std::size_t from, std::size_t to)

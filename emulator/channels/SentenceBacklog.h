@@ -6,10 +6,15 @@
 #include <string>
 #include <string_view>
 
+// True when a sentence starts a message: anything but the second or later sentence of
+// a multi-sentence "!" message (fragment number above 1, as in "!AIVDM,2,2,...").
+bool StartsMessage(std::string_view sentence);
+
 // Text a slow device has not taken yet, kept so that it leaves first and in order on
 // the next write. Text arrives as whole sentences, each ending with "\r\n". When the
-// backlog would pass its bound, whole oldest sentences are dropped; a sentence whose
-// head has already gone out is never dropped, so the reader never sees a cut one.
+// backlog would pass its bound, whole oldest messages are dropped (all the sentences of
+// a two-sentence message 5 go together); a sentence whose head has already gone out is
+// never dropped, nor the rest of its message, so the reader never sees a cut one.
 // The bound is the floor given at construction, raised by the steps noted to a few
 // times the largest recent one.
 class SentenceBacklog {
@@ -44,6 +49,8 @@ public:
 
 private:
     std::size_t Trim();
+    // The first message start at or after `at`, a sentence start.
+    std::size_t MessageEnd(std::size_t at) const;
     void Drop(std::size_t from, std::size_t to);
 
     StreamBound m_bound;

@@ -1,6 +1,7 @@
 #include "emulator/channels/UDPChannelWriterImpl.h"
 
 #include "emulator/channels/ChannelReport.h"
+#include "emulator/channels/SentenceBacklog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,8 +108,11 @@ bool UDPChannelWriterImpl::Write(const char* data, std::uint32_t count)
         }
         m_bound.NoteStep(text.size());
         m_pacing.StepArrived(DatagramPacing::Clock::now());
-        // A queue past its bound loses its oldest whole datagrams.
+        // A queue past its bound loses its oldest messages, all their datagrams.
         for (const std::size_t limit = m_bound.Limit(); WaitingBytes() > limit; ++dropped) ++m_first;
+        for (; m_first < m_ends.size() && !StartsMessage(std::string_view(m_text).substr(DatagramStart(m_first)));
+             ++dropped)
+            ++m_first;
     }
     m_wake.notify_one();
     m_loss.Dropped(dropped);

@@ -48,6 +48,9 @@ public:
     void Release() override;
     bool SetSerialState(DCB) override { return false; }
 
+    // Sentences dropped from a queue past its bound, since Open.
+    std::uint64_t DroppedSentences() const { return m_loss.Total(); }
+
 private:
     ~UDPChannelWriterImpl() = default;
 

@@ -69,6 +69,30 @@ INSTANTIATE_TEST_SUITE_P(
                     UntakenRow{"AllTaken", 24, Lines('D', 1) + Lines('E', 1), 0}),
     [](const testing::TestParamInfo<UntakenRow>& info) { return std::string(info.param.name); });
 
+TEST(SentenceBacklogBound, TheSentencesOfOneMessageAreKeptOrDroppedTogether)
+{
+    const std::string first = "!AIVDM,2,1,3,A,PPPPPPPP,0*00\r\n";
+    const std::string second = "!AIVDM,2,2,3,A,QQ,2*00\r\n";
+    const std::string single = "!AIVDM,1,1,,A,SSSSSSSS,0*00\r\n";
+    const std::string gps = "$GPZDA,1*00\r\n";
+    EXPECT_TRUE(StartsMessage(first));
+    EXPECT_FALSE(StartsMessage(second));
+    EXPECT_TRUE(StartsMessage(single));
+    EXPECT_TRUE(StartsMessage(gps));
+
+    // One byte too many: the oldest sentence would do, but its message has two.
+    SentenceBacklog backlog(first.size() + second.size() + single.size() - 1);
+    backlog.Append(first + second + single);
+    EXPECT_EQ(backlog.Pending(), single);
+    EXPECT_EQ(backlog.TakeDroppedSentences(), 2u);
+
+    // A device that took the head of a first part gets its second part too.
+    SentenceBacklog begun(single.size());
+    begun.KeepUntaken(first + second + single, 4);
+    EXPECT_EQ(begun.Pending(), first.substr(4) + second);
+    EXPECT_EQ(begun.TakeDroppedSentences(), 1u);
+}
+
 struct LossEvent {
     std::chrono::milliseconds at;
     std::uint64_t dropped;  // 0: a poll

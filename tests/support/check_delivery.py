@@ -236,11 +236,11 @@ def run(args):
             except OSError:
                 pass
         time.sleep(0.1)
-    if args.output == "udp":
-        # Stopped between steps: a stop in the middle of a paced step would cut it short.
-        quiet_until = time.monotonic() + 3
-        while time.monotonic() < quiet_until and (not sink.arrivals or time.monotonic() - sink.arrivals[-1][0] < 0.1):
-            time.sleep(0.01)
+    # Stopped between steps: vesgen ends at once on SIGTERM, and a stop in the middle of
+    # a step's writing (or of a paced UDP step) would cut it short.
+    quiet_until = time.monotonic() + 3
+    while time.monotonic() < quiet_until and (not sink.arrivals or time.monotonic() - sink.arrivals[-1][0] < 0.1):
+        time.sleep(0.01)
     ran_s = time.monotonic() - started
     if vesgen.poll() is None:
         # SIGTERM: a shell's background job ignores SIGINT, and so would vesgen.
