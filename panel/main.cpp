@@ -8,6 +8,7 @@
 #include "panel/ui/Artwork.h"
 #include "panel/ui/CMainDlg.h"
 #include "panel/ui/StopSignals.h"
+#include "platform/ChildProcess.h"
 
 namespace {
 
@@ -63,13 +64,22 @@ int main(int argc, char* argv[])
     }
     if (screenshotPath || iconPath) qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QApplication application(argc, argv);
-    if (screenshotPath) return SaveScreenshot(screenshotPath);
-    if (iconPath) return SaveIcon(iconPath, iconSize);
+    int exitCode = 0;
+    int leftRunning = -1;
+    {
+        QApplication application(argc, argv);
+        if (screenshotPath) return SaveScreenshot(screenshotPath);
+        if (iconPath) return SaveIcon(iconPath, iconSize);
 
-    CMainDlg dialog;
-    // The session ending takes the emulator along, as closing and answering Yes would.
-    const CStopSignalWatcher stopSignals([&dialog] { dialog.EndOnSignal(); });
-    dialog.show();
-    return application.exec();
+        CMainDlg dialog;
+        // The session ending takes the emulator along, as closing and answering Yes would.
+        const CStopSignalWatcher stopSignals([&dialog] { dialog.EndOnSignal(); });
+        dialog.show();
+        exitCode = application.exec();
+        leftRunning = dialog.LeftRunningPid();
+    }
+    // Window and display are gone. An emulator the user chose to leave running would end with
+    // this process, so the process stays until it has ended.
+    platform::WaitForChild(leftRunning);
+    return exitCode;
 }

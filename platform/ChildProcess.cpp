@@ -7,7 +7,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,23 +22,15 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line)
     std::vector<std::wstring> words;
     const auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
     std::size_t i = 0;
-
-    // The program name: quotes group, nothing is escaped.
-    std::wstring program;
-    bool quoted = false;
-    for (; i < line.size(); ++i) {
-        const wchar_t c = line[i];
-        if (c == L'"') quoted = !quoted;
-        else if (!quoted && isBlank(c)) break;
-        else program += c;
-    }
-    words.push_back(std::move(program));
-
-    for (;;) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        if (i == line.size()) break;
+    // The program name follows the same rules as every other word, so that a path holding a
+    // quote can be written; it starts at the first character and is a word even when empty.
+    for (bool first = true;; first = false) {
+        if (!first) {
+            while (i < line.size() && isBlank(line[i])) ++i;
+            if (i == line.size()) break;
+        }
         std::wstring word;
-        quoted = false;
+        bool quoted = false;
         while (i < line.size()) {
             const wchar_t c = line[i];
             if (!quoted && isBlank(c)) break;
@@ -151,24 +144,62 @@ long ReadWithTimeout(const FileHandle& handle, char* buffer, std::size_t size,
 
 namespace {
 
-class SpawnSetup {
-public:
-    SpawnSetup()
-    {
-        posix_spawn_file_actions_init(&m_actions);
-        posix_spawnattr_init(&m_attr);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&m_actions);
-        posix_spawnattr_destroy(&m_attr);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawn_file_actions_t m_actions;
-    posix_spawnattr_t m_attr;
+// Everything the started program needs, made before the fork: between fork and exec the child
+// of a threaded program may only make system calls.
+struct ExecPlan {
+    std::vector<std::string> args;
+    std::vector<char*> argv;
+    std::string workDir;
+    int output = -1;
+    pid_t parent = -1;
 };
+
+// A write the child makes when it cannot go on; the parent reads it as the reason.
+[[noreturn]] void FailInChild(int reportFd, int error)
+{
+    [[maybe_unused]] const ssize_t n = ::write(reportFd, &error, sizeof error);
+    ::_exit(127);
+}
+
+// Runs in the forked child. The parent-death signal ends the program with the panel however the
+// panel ends (killed, crashed, its display gone), not only when it stops the run itself.
+[[noreturn]] void RunChild(const ExecPlan& plan, int reportFd)
+{
+    // The starter's handlers must not run here (one writes into the starter's own pipe); ignored
+    // signals stay ignored, as across exec.
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction current = {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN &&
+            current.sa_handler != SIG_DFL) {
+            struct sigaction byDefault = {};
+            byDefault.sa_handler = SIG_DFL;
+            ::sigaction(signal, &byDefault, nullptr);
+        }
+    }
+    if (::setpgid(0, 0) != 0) FailInChild(reportFd, errno);
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) FailInChild(reportFd, errno);
+    // The starter may have died before the line above: then nobody would send the signal.
+    if (::getppid() != plan.parent) ::_exit(127);
+
+    // The output first: it may itself be descriptor 0 when the starter had no standard input.
+    if (::dup2(plan.output, STDOUT_FILENO) < 0 || ::dup2(plan.output, STDERR_FILENO) < 0)
+        FailInChild(reportFd, errno);
+    const int input = ::open("/dev/null", O_RDONLY);
+    if (input < 0 || ::dup2(input, STDIN_FILENO) < 0) FailInChild(reportFd, errno);
+    if (::chdir(plan.workDir.c_str()) != 0) FailInChild(reportFd, errno);
+    // Nothing else goes along: a descriptor this program was handed by its own starter would
+    // otherwise stay open for as long as the child runs. The report pipe closes itself on exec.
+    const unsigned first = STDERR_FILENO + 1;
+    const auto report = static_cast<unsigned>(reportFd);
+    if (report > first) ::close_range(first, report - 1, 0);
+    ::close_range(report + 1, ~0U, 0);
+
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+    ::execve(plan.argv[0], plan.argv.data(), environ);
+    FailInChild(reportFd, errno);
+}
 
 } // namespace
 
@@ -183,33 +214,54 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(std::wstring_view commandLine,
         error = ENOENT;
         return nullptr;
     }
-    std::vector<std::string> args;
-    for (const auto& w : words) args.push_back(ToUtf8(w));
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    ExecPlan plan;
+    for (const auto& w : words) plan.args.push_back(ToUtf8(w));
+    for (auto& a : plan.args) plan.argv.push_back(a.data());
+    plan.argv.push_back(nullptr);
+    plan.workDir = workDir.string();
+    plan.output = output.Get();
+    plan.parent = ::getpid();
 
-    SpawnSetup setup;
-    const int out = output.Get();
-    int rc = posix_spawn_file_actions_addopen(&setup.m_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (rc == 0) rc = posix_spawn_file_actions_adddup2(&setup.m_actions, out, STDOUT_FILENO);
-    if (rc == 0) rc = posix_spawn_file_actions_adddup2(&setup.m_actions, out, STDERR_FILENO);
-    if (rc == 0 && out > STDERR_FILENO) rc = posix_spawn_file_actions_addclose(&setup.m_actions, out);
-    // Nothing else goes along: a descriptor this program was handed by its own starter would
-    // otherwise stay open for as long as the child runs.
-    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&setup.m_actions, STDERR_FILENO + 1);
-    if (rc == 0) rc = posix_spawn_file_actions_addchdir_np(&setup.m_actions, workDir.c_str());
+    int reportFds[2];
+    if (::pipe2(reportFds, O_CLOEXEC) != 0) {
+        error = errno;
+        return nullptr;
+    }
+    FileHandle reportRead(reportFds[0]);
+    FileHandle reportWrite(reportFds[1]);
+    // Above the standard descriptors, which the child replaces.
+    if (reportWrite.Get() <= STDERR_FILENO) {
+        reportWrite = FileHandle(::fcntl(reportWrite.Get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+        if (!reportWrite.IsOpen()) {
+            error = errno;
+            return nullptr;
+        }
+    }
 
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    if (rc == 0) rc = posix_spawnattr_setflags(&setup.m_attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    if (rc == 0) rc = posix_spawnattr_setpgroup(&setup.m_attr, 0);
-    if (rc == 0) rc = posix_spawnattr_setsigmask(&setup.m_attr, &noSignals);
+    // No signal is handled between the fork and the child's reset of the handlers.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t pid = ::fork();
+    if (pid == 0) RunChild(plan, reportWrite.Get());
+    const int forkError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (pid < 0) {
+        error = forkError;
+        return nullptr;
+    }
+    reportWrite.Close();
 
-    pid_t pid = -1;
-    if (rc == 0) rc = posix_spawn(&pid, argv[0], &setup.m_actions, &setup.m_attr, argv.data(), environ);
-    if (rc != 0) {
-        error = rc;
+    // The report pipe closes on exec; a number in it is why the child could not get there.
+    int childError = 0;
+    ssize_t n = 0;
+    do {
+        n = ::read(reportRead.Get(), &childError, sizeof childError);
+    } while (n < 0 && errno == EINTR);
+    if (n != 0) {
+        ::waitpid(pid, nullptr, 0);
+        error = n == static_cast<ssize_t>(sizeof childError) ? childError : ECHILD;
         return nullptr;
     }
     error = 0;
@@ -258,6 +310,12 @@ void ChildProcess::Terminate()
     // lets go of it right away leaves no zombie. One stuck in the kernel is not waited for long.
     constexpr auto kEndWait = std::chrono::milliseconds(1000);
     WaitForExit(kEndWait);
+}
+
+void WaitForChild(int pid)
+{
+    while (pid > 0 && ::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 } // namespace platform

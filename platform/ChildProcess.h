@@ -14,9 +14,10 @@ namespace platform {
 // Splits a command line into program name and arguments by the rules of the Windows C runtime,
 // so that a command line composed for a Windows program reaches it as the same words:
 // - words are separated by blanks and tabs outside double quotes;
-// - the program name ends at the first blank or tab outside quotes; quotes in it only group,
-//   backslashes in it are plain characters;
-// - in the arguments, 2n backslashes before a double quote give n backslashes and the quote
+// - the program name is the first word, from the first character on, even when empty; it is
+//   read like the arguments (Windows reads it without escapes, but its paths cannot hold a
+//   quote, and ours can);
+// - 2n backslashes before a double quote give n backslashes and the quote
 //   opens or closes a quoted part; 2n+1 backslashes before a quote give n backslashes and a
 //   literal quote; backslashes elsewhere are plain characters;
 // - inside a quoted part, two double quotes in a row give one literal quote and the part goes on.
@@ -63,7 +64,9 @@ long ReadWithTimeout(const FileHandle& handle, char* buffer, std::size_t size,
                      std::chrono::milliseconds timeout, bool& endOfData);
 
 // A started program. Destroying this object leaves a running program running: only Terminate
-// ends it. The program gets a process group of its own (a signal to the starter's group does
+// ends it, or the end of the starter: the program is killed when the thread that started it
+// ends, however it ends (the parent-death signal), so start it from a thread that lives as long
+// as the process. It gets a process group of its own (a signal to the starter's group does
 // not reach it) and keeps SIGPIPE ignored, so it survives the starter closing the output pipe.
 class ChildProcess {
 public:
@@ -98,5 +101,10 @@ private:
     std::mutex m_mutex;   // the waiting watch-dog and the user-interface thread both ask
     bool m_reaped = false;
 };
+
+// Waits until the child `pid` has ended and collects it. A program that has done its work but
+// means to leave a started program running calls this instead of ending, since its end would
+// end the program too. Returns at once for a process that is no (longer a) child.
+void WaitForChild(int pid);
 
 } // namespace platform

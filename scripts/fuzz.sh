@@ -9,7 +9,7 @@ scripts/install-deps.sh clang-14 libclang-rt-14-dev
 
 seconds=${FUZZ_SECONDS:-30}
 targets=("$@")
-((${#targets[@]})) || targets=(classify_output tcp_port_text update_reply split_command_line)
+((${#targets[@]})) || targets=(classify_output tcp_port_text update_reply split_command_line nmea_reader scenario_json gpx_route)
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 

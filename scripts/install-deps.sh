@@ -9,6 +9,7 @@ packages=(
   gpsd-clients gpsd python3-ais socat libgeographiclib-dev
   fonts-liberation
   netcat-openbsd lintian mandoc desktop-file-utils file
+  nlohmann-json3-dev libpugixml-dev python3-jsonschema
 )
 packages+=("$@")  # extra packages a stage needs (the fuzz targets' clang)
 missing=()

@@ -1,16 +1,33 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and streams a demo vessel's AIS sentences to the console.
-# Extra arguments replace the demo vessel's options.
+# Sets everything up, builds what the run needs, and streams the demo traffic to the console:
+# the vessels of samples/rotterdam.csv, every message type once a second, so that names
+# show within seconds.
+#   scripts/run.sh                   the demo, until Ctrl+C
+#   scripts/run.sh --seconds N ...   the demo for N seconds, then a clean stop (exit 0)
+#   scripts/run.sh ARGS...           vesgen options added to the demo's, e.g. --output 'TCP*10110'
+#   scripts/run.sh --panel           builds vespanel as well and opens it instead
+# Only vesgen (and the panel when asked) is built here; scripts/test.sh builds the rest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-# The first build takes a few minutes on two cores; its progress goes to standard error.
-echo "Building into ${BUILD_DIR:-build}/ (the first build takes several minutes) ..." >&2
-scripts/build.sh >&2
+seconds=""
+panel=false
+while (($#)); do
+  case $1 in
+    --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
+    --panel) panel=true; shift ;;
+    *) break ;;
+  esac
+done
+scripts/install-deps.sh >&2
+targets=(vesgen)
+$panel && targets+=(vespanel)
+# Progress goes to standard error, the sentences alone to standard output.
+echo "Building ${targets[*]} into ${BUILD_DIR:-build}/ (the first time takes about two minutes on two cores) ..." >&2
+scripts/build.sh "${targets[@]}" >&2
 bin=${BUILD_DIR:-build}/bin
-if (($#)); then exec "$bin/vesgen" "$@"; fi
-# Every message type, once a second, until Ctrl+C.
-exec "$bin/vesgen" --vessel-name "DEMO VESSEL" --vessel-call "DEMO1" --vessel-mmsi 338272001 \
-  --vessel-imo 9074729 --vessel-lat 46.48 --vessel-lon 30.75 --vessel-sog 12.5 --vessel-cog 135 \
-  --vessel-rot 2 --vessel-type 70 --port-dest "ISTANBUL" --port-origin "ODESSA" \
-  --nmea-domsg1 --nmea-domsg5 --nmea-domsg18 --nmea-domsg19 --nmea-domsg24 --ignore-timings --output CON
+$panel && exec "$bin/vespanel"
+
+demo=("$bin/vesgen" --fleet samples/rotterdam.csv --ignore-timings "$@")
+# A signal ends vesgen as a stop does, with exit status 0.
+[ -n "$seconds" ] && exec timeout --preserve-status "$seconds" "${demo[@]}"
+exec "${demo[@]}"

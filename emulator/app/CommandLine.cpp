@@ -83,6 +83,29 @@ const OptionRow kOptions[] = {
      "Area of the random fleet: SOUTH,WEST,NORTH,EAST in degrees (default: 15 nautical miles around --vessel-lat/lon)"},
     {"fleet-seed", &S::fleetSeed, K::None, "Seed of the random fleet (default: the time, printed at start)"},
     {"version", {}, K::None, "Print the product name and version, then exit"},
+    // Stations of other kinds.
+    {"station-kind", &S::stationKind, K::Declared,
+     "Kind of the command-line station: vessel, base (base station), aton (aid to navigation), sar-aircraft, "
+     "sart, mob or epirb (distress beacons)"},
+    {"nmea-domsg4", &S::nmeaDoMsg4, K::Implicit, "Generate AIS Message Type 4 (base station report)"},
+    {"nmea-domsg9", &S::nmeaDoMsg9, K::Implicit, "Generate AIS Message Type 9 (SAR aircraft position report)"},
+    {"nmea-domsg14", &S::nmeaDoMsg14, K::Implicit, "Generate AIS Message Type 14 (safety-related broadcast)"},
+    {"nmea-domsg21", &S::nmeaDoMsg21, K::Implicit, "Generate AIS Message Type 21 (aid-to-navigation report)"},
+    {"nmea-domsg27", &S::nmeaDoMsg27, K::Implicit, "Generate AIS Message Type 27 (long-range broadcast)"},
+    {"aton-type", &S::atonType, K::Declared, "Type of aid to navigation, 0-31 (message 21)"},
+    {"aton-virtual", &S::atonVirtual, K::Implicit, "The aid to navigation is virtual"},
+    {"aton-off-position", &S::atonOffPosition, K::Implicit, "The floating aid to navigation is off position"},
+    {"sar-altitude", &S::sarAltitude, K::Declared,
+     "SAR aircraft altitude in metres (message 9): 4094 or more is sent as 4094, below 0 as not available"},
+    {"beacon-mode", &S::beaconMode, K::Declared,
+     "Distress beacon mode: active (status 14, \"... ACTIVE\") or test (status 15, \"... TEST\")"},
+    {"safety-text", &S::safetyText, K::None,
+     "Text of message 14, up to 161 characters (default: a beacon's ACTIVE or TEST text, else SAFETY TEST)"},
+    {"fleet-aton", &S::fleetAton, K::Declared, "Number of random aids to navigation near the fleet's vessels"},
+    {"fleet-base-stations", &S::fleetBaseStations, K::Declared, "Number of random base stations in the fleet area"},
+    {"fleet-sar-aircraft", &S::fleetSarAircraft, K::Declared, "Number of random SAR aircraft in the fleet area"},
+    {"fleet-beacons", &S::fleetBeacons, K::Declared,
+     "Number of random distress beacons (SART, MOB, EPIRB in turn) near the fleet's vessels"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions

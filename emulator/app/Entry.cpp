@@ -9,6 +9,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/OutputDevice.h"
 #include "platform/Signals.h"
+#include "platform/StopSignals.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,7 +18,6 @@
 #include <new>
 #include <utility>
 #include <string_view>
-#include <thread>
 
 namespace {
 
@@ -139,6 +139,8 @@ int RunVesgenUnguarded(int argc, char** argv)
 
     WarnAboutUnsendableText(settings, std::cerr);
     WarnAboutOutOfRangeValues(settings, std::cerr);
+    // Before the run's threads start, so that they inherit the hold on the signals.
+    platform::StopSignals stopSignals;
     {
         CVesselModelImpl model(settings.output);
         ApplySettings(settings, model);
@@ -149,8 +151,11 @@ int RunVesgenUnguarded(int argc, char** argv)
             control.Stop();
             return kRunNeverStarted;
         }
-        while (model.HasWriter() && model.IsWriterAlive() && model.IsSimulationRunning())
-            std::this_thread::sleep_for(kPollInterval);
+        // Ctrl+C, kill and a hang-up end the run as a stop does: the last steps go out,
+        // the output is closed in order, and the run counts as one that ran.
+        while (model.HasWriter() && model.IsWriterAlive() && model.IsSimulationRunning() &&
+               !stopSignals.Wait(kPollInterval)) {
+        }
         control.Stop();
     }
     return 0;

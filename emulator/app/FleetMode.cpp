@@ -4,18 +4,23 @@
 #include "emulator/fleet/FleetEngine.h"
 #include "emulator/fleet/FleetRun.h"
 #include "emulator/fleet/RandomFleet.h"
+#include "emulator/fleet/RandomStations.h"
+#include "emulator/fleet/StationReports.h"
+#include "emulator/stations/StationKinds.h"
+#include "platform/StopSignals.h"
 
 #include <chrono>
 #include <ctime>
 #include <iostream>
 #include <optional>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
 namespace {
 
 constexpr std::chrono::milliseconds kPollInterval{100};
+constexpr int kAtonTypes = 32;
+constexpr std::size_t kMmsiWarningsShown = 10;
 
 VesselTemplate CommandLineVessel(const VesselSettings& s)
 {
@@ -46,7 +51,62 @@ VesselTemplate CommandLineVessel(const VesselSettings& s)
     t.name = s.vesselName;
     t.callSign = s.vesselCall;
     t.destination = s.portDest;
+
+    // Stations of other kinds: the kind's messages, and the ones switched on.
+    const StationKind kind = ParseStationKind(s.stationKind).value_or(StationKind::Vessel);
+    v.kind = static_cast<std::uint8_t>(kind);
+    v.messages |= DefaultMessageBits(kind);
+    const std::pair<bool, FleetMessage> stationSwitches[] = {{s.nmeaDoMsg4, kSendMsg4},
+                                                             {s.nmeaDoMsg9, kSendMsg9},
+                                                             {s.nmeaDoMsg14, kSendMsg14},
+                                                             {s.nmeaDoMsg21, kSendMsg21},
+                                                             {s.nmeaDoMsg27, kSendMsg27}};
+    for (const auto& [on, bit] : stationSwitches)
+        if (on) v.messages |= bit;
+    v.atonType = static_cast<std::uint8_t>(s.atonType);
+    v.atonVirtual = s.atonVirtual;
+    v.atonOffPosition = s.atonOffPosition;
+    v.altitude = static_cast<std::uint16_t>(AltitudeField(s.sarAltitude));
+    v.beaconTest = s.beaconMode == "test";
+    t.safetyText = s.safetyText;
     return t;
+}
+
+// The options of the other station kinds that take words or a range; empty when they hold.
+std::string StationOptionError(const VesselSettings& s)
+{
+    if (!ParseStationKind(s.stationKind))
+        return "--station-kind \"" + s.stationKind + "\" is not one of " + StationKindNames();
+    if (s.beaconMode != "active" && s.beaconMode != "test")
+        return "--beacon-mode \"" + s.beaconMode + "\" is not active or test";
+    if (s.atonType < 0 || s.atonType >= kAtonTypes)
+        return "--aton-type " + std::to_string(s.atonType) + " is not a type of aid to navigation from 0 to 31";
+    return {};
+}
+
+// A station whose MMSI does not follow its kind's rule is sent as it is: testers need
+// wrong ones too. The first few are named.
+void WarnAboutMmsiRules(const Fleet& fleet)
+{
+    std::size_t mismatches = 0;
+    for (const FleetVessel& v : fleet.vessels) {
+        const auto kind = static_cast<StationKind>(v.kind);
+        if (MmsiFitsKind(v.mmsi, kind)) continue;
+        if (++mismatches > kMmsiWarningsShown) continue;
+        const StationKindRow& row = StationKindOf(kind);
+        std::cerr << "Warning : MMSI " << v.mmsi << " does not follow the " << row.title << " rule " << row.mmsiPattern
+                  << " (station kind " << row.name << "); it is sent as it is" << std::endl;
+    }
+    if (mismatches > kMmsiWarningsShown)
+        std::cerr << "Warning : " << mismatches - kMmsiWarningsShown << " more stations have MMSIs outside their kind's rule"
+                  << std::endl;
+}
+
+bool WantsStationKinds(const VesselSettings& s)
+{
+    return s.stationKind != VesselSettings().stationKind || s.nmeaDoMsg4 || s.nmeaDoMsg9 || s.nmeaDoMsg14 ||
+           s.nmeaDoMsg21 || s.nmeaDoMsg27 || s.fleetAton > 0 || s.fleetBaseStations > 0 || s.fleetSarAircraft > 0 ||
+           s.fleetBeacons > 0;
 }
 
 std::optional<std::uint32_t> ParseSeed(const std::string& text)
@@ -62,18 +122,25 @@ std::optional<std::uint32_t> ParseSeed(const std::string& text)
 
 bool WantsFleet(const VesselSettings& settings)
 {
-    return !settings.fleet.empty() || settings.fleetRandom > 0;
+    // Stations of other kinds run on the fleet engine; the single vessel's path stays as it is.
+    return !settings.fleet.empty() || settings.fleetRandom > 0 || WantsStationKinds(settings);
 }
 
 FleetOutcome RunFleet(const VesselSettings& s)
 {
+    if (const std::string error = StationOptionError(s); !error.empty()) {
+        std::cerr << "Error : " << error << std::endl;
+        return FleetOutcome::BadRequest;
+    }
     if (s.fleetRandom > kMaxFleetVessels) {
         std::cerr << "Error : --fleet-random " << s.fleetRandom << " is more than the " << kMaxFleetVessels
                   << " vessels a run takes" << std::endl;
         return FleetOutcome::BadRequest;
     }
-    if (!s.fleetArea.empty() && s.fleetRandom == 0)
-        std::cerr << "Warning : --fleet-area places random vessels only; without --fleet-random it is ignored"
+    const std::uint64_t randomStations = std::uint64_t{s.fleetAton} + s.fleetBaseStations + s.fleetSarAircraft +
+                                         s.fleetBeacons;
+    if (!s.fleetArea.empty() && s.fleetRandom == 0 && randomStations == 0)
+        std::cerr << "Warning : --fleet-area places random vessels and stations only; without them it is ignored"
                   << std::endl;
     FleetArea area = AreaAround(s.vesselLat, s.vesselLon);
     if (!s.fleetArea.empty()) {
@@ -105,6 +172,8 @@ FleetOutcome RunFleet(const VesselSettings& s)
         own.name = fleet.texts.Intern(commandLine.name);
         own.callSign = fleet.texts.Intern(commandLine.callSign);
         own.destination = fleet.texts.Intern(commandLine.destination);
+        own.safetyText = fleet.texts.Intern(
+            SafetyTextFor(commandLine.safetyText, static_cast<StationKind>(own.kind), own.beaconTest));
         fleet.vessels.push_back(own);
         firstSpread = 1;  // keeps the single vessel's timing
     }
@@ -119,9 +188,10 @@ FleetOutcome RunFleet(const VesselSettings& s)
         }
         std::cerr << std::flush;
     }
-    if (fleet.vessels.size() + s.fleetRandom > kMaxFleetVessels) {
-        std::cerr << "Error : " << fleet.vessels.size() << " vessels and --fleet-random " << s.fleetRandom
-                  << " are more than the " << kMaxFleetVessels << " vessels a run takes" << std::endl;
+    if (const std::uint64_t total = fleet.vessels.size() + std::uint64_t{s.fleetRandom} + randomStations;
+        total > kMaxFleetVessels) {
+        std::cerr << "Error : " << total << " vessels and stations in all are more than the " << kMaxFleetVessels
+                  << " a run takes" << std::endl;
         return FleetOutcome::BadRequest;
     }
     if (s.fleetRandom > 0) {
@@ -132,7 +202,17 @@ FleetOutcome RunFleet(const VesselSettings& s)
             std::cerr << "Information : random fleet of " << s.fleetRandom << " vessels from seed " << seed
                       << " (repeat it with --fleet-seed " << seed << ")" << std::endl;
     }
+    const RandomStationCounts stations{s.fleetAton, s.fleetBaseStations, s.fleetSarAircraft, s.fleetBeacons};
+    if (stations.atons + stations.baseStations + stations.sarAircraft + stations.beacons > 0) {
+        std::unordered_set<std::uint32_t> used;
+        for (const FleetVessel& v : fleet.vessels) used.insert(v.mmsi);
+        AddRandomStations(fleet, stations, area, seed, s.beaconMode == "test", used);
+        if (s.fleetSeed.empty())
+            std::cerr << "Information : random stations from seed " << seed << " (repeat them with --fleet-seed "
+                      << seed << ")" << std::endl;
+    }
     fleet.texts.Freeze();
+    WarnAboutMmsiRules(fleet);
 
     bool anything = false;
     for (const FleetVessel& v : fleet.vessels) anything = anything || v.messages != 0 || v.ownShip;
@@ -143,13 +223,17 @@ FleetOutcome RunFleet(const VesselSettings& s)
         return FleetOutcome::BadRequest;
     }
 
+    // Before the run's threads start, so that they inherit the hold on the signals.
+    platform::StopSignals stopSignals;
     FleetEngine engine(fleet, {!s.ignoreCrc, s.nmeaUpperCrc}, s.ignoreTimings);
     FleetRun run(engine, s.output, {s.outputBaudRate, s.outputDataBits, s.outputStopBits});
     if (!run.Start(firstSpread, seed)) {
         run.Stop();
         return FleetOutcome::NeverStarted;
     }
-    while (run.Running()) std::this_thread::sleep_for(kPollInterval);
+    // A stop signal ends the run as its channel's end does.
+    while (run.Running() && !stopSignals.Wait(kPollInterval)) {
+    }
     run.Stop();
     return run.OutOfMemory() ? FleetOutcome::OutOfMemory : FleetOutcome::Ran;
 }

@@ -2,7 +2,7 @@
 
 #include "emulator/encoding/BitFields.h"
 #include "emulator/encoding/PrintableText.h"
-
+#include "emulator/encoding/StationMessages.h"
 #include "emulator/fleet/VesselRanges.h"
 
 #include <algorithm>
@@ -23,6 +23,7 @@ const TextOption kTextOptions[] = {
     {"--vessel-name", &VesselSettings::vesselName, 20},
     {"--vessel-call", &VesselSettings::vesselCall, 7},
     {"--port-dest", &VesselSettings::portDest, 20},
+    {"--safety-text", &VesselSettings::safetyText, kSafetyTextMaxChars},
 };
 
 using NumericField = std::variant<int VesselSettings::*, std::uint32_t VesselSettings::*, float VesselSettings::*,
@@ -56,17 +57,35 @@ bool CarriedAsTyped(char c)
     return byte >= ' ' && byte <= '_';
 }
 
+// An aid to navigation's name goes on in message 21's name extension.
+unsigned CharsOf(const TextOption& option, const VesselSettings& settings)
+{
+    const bool atonName = option.field == &VesselSettings::vesselName && settings.stationKind == "aton";
+    return atonName ? kAtonNameMaxChars : option.chars;
+}
+
+// Texts of the other station kinds say so when they are cut; a vessel's are cut silently,
+// as they always were.
+bool LengthIsSent(const TextOption& option, const VesselSettings& settings)
+{
+    return option.field == &VesselSettings::safetyText || CharsOf(option, settings) != option.chars;
+}
+
 } // namespace
 
 void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err)
 {
     for (const TextOption& option : kTextOptions) {
         const std::string& text = settings.*option.field;
+        const unsigned chars = CharsOf(option, settings);
+        if (LengthIsSent(option, settings) && text.size() > chars)
+            err << "Warning : " << option.name << " has " << text.size() << " characters; only the first " << chars
+                << " are sent" << std::endl;
         if (std::all_of(text.begin(), text.end(), CarriedAsTyped)) continue;
         err << "Warning : " << option.name << " \"" << PrintableText(text)
             << "\" has characters AIS text cannot carry (only upper case, digits, blank and "
                "punctuation); it is sent as \""
-            << SixBitTextAsSent(text, option.chars) << "\"" << std::endl;
+            << SixBitTextAsSent(text, chars) << "\"" << std::endl;
     }
 }
 

@@ -45,4 +45,21 @@ struct VesselSettings {
     std::uint32_t fleetRandom = 0;  // number of random vessels
     std::string fleetArea;       // SOUTH,WEST,NORTH,EAST; empty: around the command-line vessel
     std::string fleetSeed;       // decimal; empty: the time
+    // Stations of other kinds.
+    std::string stationKind = "vessel";  // vessel|base|aton|sar-aircraft|sart|mob|epirb
+    bool nmeaDoMsg4 = false;
+    bool nmeaDoMsg9 = false;
+    bool nmeaDoMsg14 = false;
+    bool nmeaDoMsg21 = false;
+    bool nmeaDoMsg27 = false;
+    int atonType = 0;            // type of aid to navigation, 0-31
+    bool atonVirtual = false;
+    bool atonOffPosition = false;
+    int sarAltitude = 300;       // metres; below 0 not available
+    std::string beaconMode = "active";  // active|test
+    std::string safetyText;      // message 14; empty: the kind's text
+    std::uint32_t fleetAton = 0;          // random aids to navigation
+    std::uint32_t fleetBaseStations = 0;  // random base stations
+    std::uint32_t fleetSarAircraft = 0;   // random SAR aircraft
+    std::uint32_t fleetBeacons = 0;       // random distress beacons
 };

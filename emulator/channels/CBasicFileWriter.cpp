@@ -14,6 +14,8 @@ namespace {
 // A device already behind waits this long for room, so that a slow reader costs each
 // step little time; a reader that keeps up takes whole steps within the full wait.
 constexpr std::chrono::milliseconds kBehindWriteBudget{250};
+// After Close, how long a slow reader may take the text still waiting for it.
+constexpr std::chrono::milliseconds kCloseDeliveryLimit{1500};
 
 // The console's device name, in any letter case.
 bool IsConsoleName(std::string_view name)
@@ -95,6 +97,7 @@ bool CBasicFileWriter::Write(const char* data, std::uint32_t count)
 bool CBasicFileWriter::Close()
 {
     if (!m_file.IsOpen()) return false;
+    DeliverBacklog();
     Flush();
     m_backlog.Clear();
     m_loss.Dropped(m_backlog.TakeDroppedSentences());
@@ -102,6 +105,21 @@ bool CBasicFileWriter::Close()
     m_file.Close();
     m_stopEvent.Set();
     return true;
+}
+
+void CBasicFileWriter::DeliverBacklog()
+{
+    // A sentence at a time, so that a reader that stops taking text in between is
+    // left after a whole one (a pipe takes up to 4 KiB in one piece or not at all).
+    const auto deadline = std::chrono::steady_clock::now() + kCloseDeliveryLimit;
+    while (!m_backlog.Empty() && std::chrono::steady_clock::now() < deadline) {
+        const std::string_view pending = m_backlog.Pending();
+        const std::size_t end = pending.find('\n');
+        const std::size_t size = end == std::string_view::npos ? pending.size() : end + 1;
+        const platform::DeviceWriteResult result = m_file.Write(pending.data(), size);
+        m_backlog.Consume(result.written);
+        if (result.written < size) return;
+    }
 }
 
 bool CBasicFileWriter::Flush()

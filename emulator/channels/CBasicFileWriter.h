@@ -40,6 +40,8 @@ public:
 private:
     ~CBasicFileWriter() = default;
     bool OpenTarget(const char* target, platform::OpenMode mode);
+    // On Close: what waits in the backlog gets up to 1.5 s more to go out.
+    void DeliverBacklog();
 
     platform::OutputDevice m_file;  // not open while no file is held
     SentenceBacklog m_backlog;

@@ -26,6 +26,8 @@ constexpr std::chrono::milliseconds kRetryPause{100};
 constexpr std::chrono::milliseconds kHangUpAnswerWait{50};
 constexpr int kListenBacklog = SOMAXCONN;
 constexpr std::chrono::milliseconds kSetUpLimit{2000};  // Open waits this long for the bind
+// After Close, how long the client may take to read what was written before it.
+constexpr std::chrono::milliseconds kCloseDeliveryLimit{1500};
 
 const char* const kConnected = "Information : [TCP] client connected.";
 const char* const kRefused = "Information : [TCP] connection refused, only one connection allowed.";
@@ -196,8 +198,24 @@ void TCPServerChannelWriterImpl::ServeClients()
             leaving.Free();
         }
     }
+    DeliverRest(client);
     client.Free();
     leaving.Free();
+}
+
+void TCPServerChannelWriterImpl::DeliverRest(TcpClientSlot& client)
+{
+    if (!client.IsTaken() || !HandQueueTo(client)) return;
+    const auto deadline = std::chrono::steady_clock::now() + kCloseDeliveryLimit;
+    while (client.HasBacklog()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        std::array<platform::PollItem, 1> items{};
+        items[0] = {.handle = client.Handle(), .wantWrite = true};
+        if (platform::WaitAny(items, left) == platform::Readiness::Failed || items[0].failed) return;
+        if (!client.SendWhatFits()) return;
+    }
 }
 
 bool TCPServerChannelWriterImpl::AcceptPending(TcpClientSlot& client)

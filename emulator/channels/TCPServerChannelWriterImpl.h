@@ -41,7 +41,8 @@ public:
     // waits for the network.
     bool Write(const char* data, std::uint32_t count) override;
     // Stops the server thread (woken at once) and waits for it, so nothing it uses is
-    // freed under it.
+    // freed under it. The client is first sent what was written before, for up to
+    // 1.5 s, and then closed in order, or reset if it is left with a cut sentence.
     bool Close() override;
     bool Flush() override { return true; }
     void Release() override;
@@ -57,6 +58,8 @@ private:
     bool AcceptPending(TcpClientSlot& client);
     // False when the client's backlog would overflow; the text is then dropped.
     bool HandQueueTo(TcpClientSlot& client);
+    // On Close: sends the client the queue and its backlog, within a bound.
+    void DeliverRest(TcpClientSlot& client);
 
     std::thread m_serverThread;
     std::uint32_t m_port = 0;  // the listening socket uses the low 16 bits

@@ -1,10 +1,9 @@
 #include "emulator/encoding/AISMessageEncoder.h"
 
 #include "emulator/encoding/BitFields.h"
+#include "emulator/encoding/FieldLayout.h"
 #include "emulator/model/IVessel.h"
 
-#include <cassert>
-#include <span>
 #include <string>
 
 namespace {
@@ -17,17 +16,7 @@ struct ComposeContext {
     PositionFields position;
 };
 
-using FieldSource = std::string (*)(const ComposeContext&, unsigned width);
-
-// One row of a message layout: the field's first bit, its width, and either a literal
-// bit text or the source of its value.
-struct FieldRow {
-    unsigned startBit;
-    unsigned width;
-    const char* field;
-    const char* literal;  // appended unchanged when not null
-    FieldSource source;
-};
+using Row = FieldRow<ComposeContext>;
 
 template <int Value>
 std::string Const(const ComposeContext&, unsigned width) { return IntToBits(Value, width); }
@@ -64,7 +53,7 @@ std::string Dimension(const ComposeContext& c, unsigned w)
 }
 
 // Message 1: class A position report, 168 bits.
-constexpr FieldRow kMsg1Layout[] = {
+constexpr Row kMsg1Layout[] = {
     {0,   6,  "Message ID",                  "000001", nullptr},
     {6,   2,  "Repeat indicator",            "11",     nullptr},
     {8,   30, "MMSI",                        nullptr,  Mmsi},
@@ -84,7 +73,7 @@ constexpr FieldRow kMsg1Layout[] = {
 };
 
 // Message 18: class B CS position report, 168 bits.
-constexpr FieldRow kMsg18Layout[] = {
+constexpr Row kMsg18Layout[] = {
     {0,   6,  "Message ID",                  "010010", nullptr},
     {6,   2,  "Repeat indicator",            "11",     nullptr},
     {8,   30, "MMSI",                        nullptr,  Mmsi},
@@ -109,7 +98,7 @@ constexpr FieldRow kMsg18Layout[] = {
 };
 
 // Message 19: class B extended position report, 312 bits.
-constexpr FieldRow kMsg19Layout[] = {
+constexpr Row kMsg19Layout[] = {
     {0,   6,   "Message ID",                 "010011", nullptr},
     {6,   2,   "Repeat indicator",           "11",     nullptr},
     {8,   30,  "MMSI",                       nullptr,  Mmsi},
@@ -137,7 +126,7 @@ constexpr FieldRow kMsg19Layout[] = {
 
 // Message 5: class A static and voyage related data, 424 bits. The ETA is the local
 // time of the call; the last bit is 1.
-constexpr FieldRow kMsg5Layout[] = {
+constexpr Row kMsg5Layout[] = {
     {0,   6,   "Message ID",                 "000101", nullptr},
     {6,   2,   "Repeat indicator",           "11",     nullptr},
     {8,   30,  "MMSI",                       nullptr,  Mmsi},
@@ -162,7 +151,7 @@ constexpr FieldRow kMsg5Layout[] = {
 };
 
 // Message 24 part A: name, 168 bits.
-constexpr FieldRow kMsg24ALayout[] = {
+constexpr Row kMsg24ALayout[] = {
     {0,   6,   "Message ID",                 "011000",   nullptr},
     {6,   2,   "Repeat indicator",           "11",       nullptr},
     {8,   30,  "MMSI",                       nullptr,    Mmsi},
@@ -172,7 +161,7 @@ constexpr FieldRow kMsg24ALayout[] = {
 };
 
 // Message 24 part B: type, vendor, call sign and dimensions, 168 bits.
-constexpr FieldRow kMsg24BLayout[] = {
+constexpr Row kMsg24BLayout[] = {
     {0,   6,  "Message ID",                  "011000", nullptr},
     {6,   2,  "Repeat indicator",            "11",     nullptr},
     {8,   30, "MMSI",                        nullptr,  Mmsi},
@@ -187,36 +176,12 @@ constexpr FieldRow kMsg24BLayout[] = {
     {162, 6,  "Spare",                       "000000", nullptr},
 };
 
-// Each row must start where the previous one ended, a literal must be as wide as its
-// field, and the layout must add up to the message length: checked while compiling.
-constexpr bool IsContiguous(std::span<const FieldRow> layout, unsigned messageBits)
-{
-    unsigned next = 0;
-    for (const FieldRow& row : layout) {
-        if (row.startBit != next) return false;
-        if (row.literal && std::char_traits<char>::length(row.literal) != row.width) return false;
-        next += row.width;
-    }
-    return next == messageBits;
-}
 static_assert(IsContiguous(kMsg1Layout, 168));
 static_assert(IsContiguous(kMsg18Layout, 168));
 static_assert(IsContiguous(kMsg19Layout, 312));
 static_assert(IsContiguous(kMsg5Layout, 424));
 static_assert(IsContiguous(kMsg24ALayout, 168));
 static_assert(IsContiguous(kMsg24BLayout, 168));
-
-// Walks a layout; each row's documented start bit must equal the length so far.
-std::string BuildBits(std::span<const FieldRow> layout, const ComposeContext& context)
-{
-    std::string bits;
-    for (const FieldRow& row : layout) {
-        assert(bits.size() == row.startBit && "field starts at the wrong bit");
-        bits += row.literal ? std::string(row.literal) : row.source(context, row.width);
-        assert(bits.size() == row.startBit + row.width && "field has the wrong width");
-    }
-    return bits;
-}
 
 const char* const kSingleA = "AIVDM,1,1,,A,";
 const char* const kSingleB = "AIVDM,1,1,,B,";

@@ -12,13 +12,18 @@
 // fit in a few gigabytes.
 inline constexpr std::size_t kMaxFleetVessels = 10000000;
 
-// The AIS message types a vessel sends, as bits.
-enum FleetMessage : std::uint8_t {
+// The AIS message types a station sends, as bits.
+enum FleetMessage : std::uint16_t {
     kSendMsg1 = 1U << 0,
     kSendMsg5 = 1U << 1,
     kSendMsg18 = 1U << 2,
     kSendMsg19 = 1U << 3,
     kSendMsg24 = 1U << 4,
+    kSendMsg4 = 1U << 5,
+    kSendMsg9 = 1U << 6,
+    kSendMsg14 = 1U << 7,
+    kSendMsg21 = 1U << 8,
+    kSendMsg27 = 1U << 9,
 };
 
 struct FleetVessel {
@@ -37,9 +42,20 @@ struct FleetVessel {
     std::int32_t navStatus = 0;
     std::int32_t epfd = 1;
     std::uint32_t lastSent[5] = {};  // ms ticks of messages 1, 5, 18, 19, 24
-    std::uint8_t messages = 0;       // FleetMessage bits
+    std::uint16_t messages = 0;      // FleetMessage bits
     bool accuracy = true;
     bool ownShip = false;            // AIVDO and GPS sentences
+    // Stations of other kinds (a vessel leaves these as they are). Packed so that a
+    // station stays 128 bytes.
+    std::uint32_t stationLastSent[5] = {};  // ms ticks of messages 4, 9, 14, 21, 27
+    std::uint32_t safetyText = 0;           // text pool index of the message 14 text
+    std::uint16_t altitude = 0;             // metres, message 9's field value (4095 not available)
+    std::uint8_t kind : 3 = 0;              // StationKind
+    std::uint8_t beaconTest : 1 = 0;        // a distress beacon in test mode
+    std::uint8_t channelB : 1 = 0;          // the station's next transmission goes on channel B
+    std::uint8_t atonType : 5 = 0;          // type of aid to navigation, 0-31
+    std::uint8_t atonVirtual : 1 = 0;
+    std::uint8_t atonOffPosition : 1 = 0;
 };
 
 // Texts stored once each, addressed by a small index.

@@ -4,6 +4,9 @@
 #include "emulator/fleet/CsvText.h"
 #include "emulator/fleet/FleetCsvNotes.h"
 #include "emulator/fleet/VesselRanges.h"
+#include "emulator/encoding/StationMessages.h"
+#include "emulator/fleet/StationReports.h"
+#include "emulator/stations/StationKinds.h"
 
 #include <boost/lexical_cast.hpp>
 
@@ -20,7 +23,9 @@ namespace {
 // One vessel's texts while its row is read; interned once the row is whole.
 struct RowVessel {
     FleetVessel vessel;
-    std::string name, callSign, destination, origin;
+    std::string name, callSign, destination, origin, safetyText;
+    std::uint16_t messagesOn = 0;   // switched on or off by the row's own cells
+    std::uint16_t messagesOff = 0;
 };
 
 using Apply = bool (*)(const std::string& cell, RowVessel& row);
@@ -73,12 +78,55 @@ bool SetDimension(const std::string& cell, RowVessel& row)
     return value.has_value();
 }
 
-template <std::uint8_t Bit>
+template <std::uint16_t Bit>
 bool SetMessage(const std::string& cell, RowVessel& row)
 {
     const std::optional<bool> on = Switch(cell);
-    if (on) row.vessel.messages = static_cast<std::uint8_t>(*on ? row.vessel.messages | Bit : row.vessel.messages & ~Bit);
+    if (on) (*on ? row.messagesOn : row.messagesOff) |= Bit;
     return on.has_value();
+}
+
+bool SetKind(const std::string& cell, RowVessel& row)
+{
+    const std::optional<StationKind> kind = ParseStationKind(cell);
+    if (kind) row.vessel.kind = static_cast<std::uint8_t>(*kind);
+    return kind.has_value();
+}
+
+bool SetAtonType(const std::string& cell, RowVessel& row)
+{
+    constexpr int kAtonTypes = 32;
+    const std::optional<int> type = Number<int>(cell);
+    if (!type || *type < 0 || *type >= kAtonTypes) return false;
+    row.vessel.atonType = static_cast<std::uint8_t>(*type);
+    return true;
+}
+
+template <bool Virtual>
+bool SetAtonFlag(const std::string& cell, RowVessel& row)
+{
+    const std::optional<bool> on = Switch(cell);
+    if (!on) return false;
+    if constexpr (Virtual) {
+        row.vessel.atonVirtual = *on;
+    } else {
+        row.vessel.atonOffPosition = *on;
+    }
+    return true;
+}
+
+bool SetAltitude(const std::string& cell, RowVessel& row)
+{
+    const std::optional<int> metres = Number<int>(cell);
+    if (metres) row.vessel.altitude = static_cast<std::uint16_t>(AltitudeField(*metres));
+    return metres.has_value();
+}
+
+bool SetBeaconMode(const std::string& cell, RowVessel& row)
+{
+    if (cell != "active" && cell != "test") return false;
+    row.vessel.beaconTest = cell == "test";
+    return true;
 }
 
 bool SetAccuracy(const std::string& cell, RowVessel& row)
@@ -125,6 +173,19 @@ const Column kColumns[] = {
     {"nmea-domsg18", SetMessage<kSendMsg18>},
     {"nmea-domsg19", SetMessage<kSendMsg19>},
     {"nmea-domsg24", SetMessage<kSendMsg24>},
+    // Stations of other kinds.
+    {"station-kind", SetKind},
+    {"nmea-domsg4", SetMessage<kSendMsg4>},
+    {"nmea-domsg9", SetMessage<kSendMsg9>},
+    {"nmea-domsg14", SetMessage<kSendMsg14>},
+    {"nmea-domsg21", SetMessage<kSendMsg21>},
+    {"nmea-domsg27", SetMessage<kSendMsg27>},
+    {"aton-type", SetAtonType},
+    {"aton-virtual", SetAtonFlag<true>},
+    {"aton-off-position", SetAtonFlag<false>},
+    {"sar-altitude", SetAltitude},
+    {"beacon-mode", SetBeaconMode},
+    {"safety-text", SetText<&RowVessel::safetyText>},
 };
 
 } // namespace
@@ -191,7 +252,7 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
                     std::to_string(kMaxFleetVessels) + " vessels, the most a run takes";
             return false;
         }
-        row = RowVessel{defaults.vessel, defaults.name, defaults.callSign, defaults.destination, {}};
+        row = RowVessel{defaults.vessel, defaults.name, defaults.callSign, defaults.destination, {}, defaults.safetyText};
         for (std::size_t c = 0; c < record.size(); ++c) {
             const std::string& cell = record[c].text;
             if (cell.empty()) continue;  // the command line's value
@@ -204,9 +265,16 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
                 notes.OutOfRange(where(record[c], c) + " (" + header[c].text + "): " + PrintableExcerpt(cell) +
                                  " is " + OutOfRangeText(*ranges[c]));
         }
+        // A row of another kind than the command line's starts from its kind's messages.
+        const std::uint16_t base = row.vessel.kind == defaults.vessel.kind
+            ? defaults.vessel.messages
+            : DefaultMessageBits(static_cast<StationKind>(row.vessel.kind));
+        row.vessel.messages = static_cast<std::uint16_t>((base | row.messagesOn) & ~row.messagesOff);
         row.vessel.name = rows.texts.Intern(row.name);
         row.vessel.callSign = rows.texts.Intern(row.callSign);
         row.vessel.destination = rows.texts.Intern(row.destination);
+        row.vessel.safetyText = rows.texts.Intern(
+            SafetyTextFor(row.safetyText, static_cast<StationKind>(row.vessel.kind), row.vessel.beaconTest));
         rows.vessels.push_back(row.vessel);
         notes.Row(record.front().line, row.vessel.mmsi);
     }
@@ -221,6 +289,7 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
         v.name = moved[v.name];
         v.callSign = moved[v.callSign];
         v.destination = moved[v.destination];
+        v.safetyText = moved[v.safetyText];
         fleet.vessels.push_back(v);
     }
     return true;

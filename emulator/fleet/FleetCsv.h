@@ -11,6 +11,7 @@ struct VesselTemplate {
     std::string name;
     std::string callSign;
     std::string destination;
+    std::string safetyText;  // empty: the station kind's text
 };
 
 // Reads a fleet file (RFC 4180: quoted fields with commas, doubled quotes and line

@@ -1,12 +1,15 @@
 #include "emulator/fleet/FleetEngine.h"
 
 #include "emulator/encoding/GpsSentences.h"
+#include "emulator/fleet/StationReports.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "emulator/model/IVessel.h"
 #include "emulator/model/ReportingRules.h"
+#include "emulator/stations/StationKinds.h"
 #include "platform/TickClock.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -67,8 +70,31 @@ constexpr MessageKind kMessageKinds[] = {
     {kSendMsg24, &CAISMessageEncoder::ComposeMsg24},
 };
 
+// Messages of the other station kinds, in the order a step sends them after the
+// vessel's; `slot` is the message's place in FleetVessel::stationLastSent.
+struct StationMessageKind {
+    std::uint16_t bit;
+    int message;
+    std::size_t slot;
+};
+constexpr StationMessageKind kStationMessageKinds[] = {
+    {kSendMsg4, 4, 0}, {kSendMsg9, 9, 1}, {kSendMsg21, 21, 3}, {kSendMsg14, 14, 2}, {kSendMsg27, 27, 4},
+};
+constexpr std::uint16_t kStationMessageBits = kSendMsg4 | kSendMsg9 | kSendMsg14 | kSendMsg21 | kSendMsg27;
+constexpr std::size_t kSafetySlot = 2;
+// A seed of its own for the stations' phases, so that adding stations to a fleet does not
+// move the vessels' phases.
+constexpr std::uint32_t kStationSeedSalt = 0x5A7E1105U;
+
+StationKind KindOf(const FleetVessel& v)
+{
+    return static_cast<StationKind>(v.kind);
+}
+
 std::uint64_t IntervalMs(const FleetVessel& v, std::size_t kind)
 {
+    // A distress beacon's position reports go in bursts at its kind's interval.
+    if (kind == 0 && v.kind != 0 && IsDistressBeacon(KindOf(v))) return StationKindOf(KindOf(v)).positionIntervalMs;
     switch (kind) {
     case 0: return ClassAIntervalMs(v.navStatus, v.speed, std::fabs(v.rateOfTurn) > 0);
     case 2: return ClassBIntervalMs(v.speed);
@@ -83,6 +109,42 @@ bool Due(const FleetVessel& v, std::size_t kind, std::uint64_t t)
     return kind == 2 ? elapsed > IntervalMs(v, kind) : elapsed >= IntervalMs(v, kind);
 }
 
+bool StationMessageDue(const FleetVessel& v, const StationMessageKind& m, std::uint64_t t)
+{
+    return platform::TickElapsed(v.stationLastSent[m.slot], t) >= StationMessageIntervalMs(KindOf(v), m.message);
+}
+
+std::uint32_t Stamp(std::uint64_t tick, std::uint64_t offset)
+{
+    // The tick count wraps at 32 bits; so do the stamps.
+    return static_cast<std::uint32_t>((tick - offset) & kTickMask);
+}
+
+// Phases of a station of another kind, or of a vessel's messages 14 and 27. Spread ones
+// fall at random inside their first interval. Of the others, a station of another kind
+// is due at once, as a beacon transmits when it is switched on; a vessel keeps its usual
+// timing. A beacon's message 14 goes with one of its bursts.
+void StartStation(FleetVessel& v, std::uint64_t tick, bool spread, std::mt19937& random)
+{
+    const auto offset = [&](std::uint64_t interval) -> std::uint64_t {
+        if (spread) return random() % interval;
+        return v.kind != 0 ? interval : 0;
+    };
+    if (v.kind != 0) {
+        for (std::size_t kind = 0; kind < std::size(v.lastSent); ++kind)
+            v.lastSent[kind] = Stamp(tick, offset(IntervalMs(v, kind)));
+    }
+    for (const StationMessageKind& m : kStationMessageKinds)
+        v.stationLastSent[m.slot] = Stamp(tick, offset(StationMessageIntervalMs(KindOf(v), m.message)));
+    if (IsDistressBeacon(KindOf(v))) {
+        const std::uint64_t burst = IntervalMs(v, 0);
+        const std::uint64_t bursts = StationMessageIntervalMs(KindOf(v), 14) / burst;
+        const std::uint64_t sinceBurst = platform::TickElapsed(v.lastSent[0], tick & kTickMask);
+        const std::uint64_t earlierBursts = spread ? random() % bursts : bursts - 1;
+        v.stationLastSent[kSafetySlot] = Stamp(tick, sinceBurst + burst * earlierBursts);
+    }
+}
+
 } // namespace
 
 FleetEngine::FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings)
@@ -95,8 +157,12 @@ void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32
     m_lastStepTime = tick & kTickMask;
     m_lastScheduleTime = m_lastStepTime;
     std::mt19937 random(seed);
+    std::mt19937 stationRandom(seed ^ kStationSeedSalt);
     for (std::size_t i = 0; i < m_fleet.vessels.size(); ++i) {
         FleetVessel& v = m_fleet.vessels[i];
+        if (v.kind != 0 || (v.messages & kStationMessageBits) != 0)
+            StartStation(v, m_lastStepTime, i >= firstSpread, stationRandom);
+        if (v.kind != 0) continue;
         for (std::size_t kind = 0; kind < std::size(v.lastSent); ++kind) {
             std::uint64_t offset = 0;
             if (i >= firstSpread) offset = random() % IntervalMs(v, kind);
@@ -129,28 +195,53 @@ void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::stri
     }
     ownShip.m_bOwnShip = true;
 
+    std::optional<platform::LocalTime> utc;  // read once, by the first station that needs it
+    const auto stationStep = [&](const FleetVessel& v) {
+        if (!utc) utc = m_utcTime();
+        return StationStep{m_fleet.texts, *utc, {m_framing.checksum, m_framing.upperCaseChecksum, v.ownShip, 'A'},
+                           m_sequence};
+    };
     std::string sentences;
     for (FleetVessel& v : m_fleet.vessels) {
-        const double distanceKm = v.speed * kKmPerNauticalMile * hours;
-        double course = v.course + v.rateOfTurn * (hours * kMinutesPerHour);
-        double lat = 0.0;
-        double lon = 0.0;
-        VincentyDirect(v.latitude, v.longitude, course, distanceKm, lat, lon);
-        v.latitude = lat;
-        v.longitude = lon;
-        v.course = static_cast<float>(course);
+        const StationKindRow& kindRow = StationKindOf(KindOf(v));
+        if (kindRow.moves) {
+            const double distanceKm = v.speed * kKmPerNauticalMile * hours;
+            double course = v.course + v.rateOfTurn * (hours * kMinutesPerHour);
+            double lat = 0.0;
+            double lon = 0.0;
+            VincentyDirect(v.latitude, v.longitude, course, distanceKm, lat, lon);
+            v.latitude = lat;
+            v.longitude = lon;
+            v.course = static_cast<float>(course);
+        }
 
         view.Show(v);
         if (v.ownShip) {
-            const OwnShipFix fix{lat, lon, v.speed, v.course, m_utcTime()};
+            const OwnShipFix fix{v.latitude, v.longitude, v.speed, v.course, m_utcTime()};
             AppendGpsSentences(fix, {m_framing.checksum, m_framing.upperCaseChecksum}, out);
         }
         const CAISMessageEncoder& encoder = v.ownShip ? ownShip : targets;
+        const bool beacon = kindRow.burstReports > 1;
         // The schedule's clock is the previous step's tick, as for the single vessel.
         for (std::size_t kind = 0; kind < std::size(kMessageKinds); ++kind) {
             if (!m_ignoreTimings && !Due(v, kind, m_lastScheduleTime)) continue;
-            if ((v.messages & kMessageKinds[kind].bit) != 0) out += (encoder.*kMessageKinds[kind].compose)(sentences);
+            if ((v.messages & kMessageKinds[kind].bit) != 0) {
+                if (beacon && kind == 0) {
+                    StationStep step = stationStep(v);
+                    AppendBeaconBurst(v, step, out);
+                } else {
+                    out += (encoder.*kMessageKinds[kind].compose)(sentences);
+                }
+            }
             v.lastSent[kind] = static_cast<std::uint32_t>(m_lastScheduleTime);
+        }
+        if ((v.messages & kStationMessageBits) == 0) continue;
+        for (const StationMessageKind& m : kStationMessageKinds) {
+            if ((v.messages & m.bit) == 0) continue;
+            if (!m_ignoreTimings && !StationMessageDue(v, m, m_lastScheduleTime)) continue;
+            StationStep step = stationStep(v);
+            AppendStationMessage(m.message, v, step, out);
+            v.stationLastSent[m.slot] = static_cast<std::uint32_t>(m_lastScheduleTime);
         }
     }
     m_lastStepTime = now;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulator/encoding/AISMessageEncoder.h"
+#include "emulator/encoding/StationMessages.h"
 #include "emulator/fleet/Fleet.h"
 
 #include <cstdint>
@@ -13,8 +14,9 @@ struct FleetFraming {
     bool upperCaseChecksum = false;
 };
 
-// Sails every vessel of a fleet one step at a time and composes the messages due, by
-// the same geodesic step and the same reporting rules as the single vessel.
+// Sails every station of a fleet one step at a time and composes the messages due: the
+// vessels by the same geodesic step and the same reporting rules as the single vessel,
+// the other kinds of station by their kind's row of the station table.
 class FleetEngine {
 public:
     FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings);
@@ -26,7 +28,8 @@ public:
     // ones before keep the single vessel's timing.
     void Start(std::uint64_t tick, std::size_t firstSpread, std::uint32_t seed);
     // Moves every vessel by the time since the previous step and appends the sentences
-    // due to `out` (GPS of an own ship first, then messages 1, 5, 18, 19, 24 per vessel).
+    // due to `out` (GPS of an own ship first, then messages 1, 5, 18, 19, 24, then 4, 9,
+    // 21, 14, 27 per station).
     void Step(std::uint64_t tick, std::string& out);
     // The same, with the reporting schedule read on `scheduleTick`: a run on a fixed
     // cadence hands the tick its step was due at, so that a step a few milliseconds late
@@ -34,7 +37,8 @@ public:
     // really are at `tick`.
     void Step(std::uint64_t tick, std::uint64_t scheduleTick, std::string& out);
 
-    // Tests fix the clocks the sentences carry.
+    // Tests fix the clocks the sentences carry. UTC is read at most once per step for
+    // the stations (message 4's date and time, the time stamps).
     void SetLocalTimeSource(platform::LocalTimeSource source) { m_localTime = std::move(source); }
     void SetUtcTimeSource(platform::LocalTimeSource source) { m_utcTime = std::move(source); }
 
@@ -45,6 +49,7 @@ private:
     bool m_ignoreTimings;
     std::uint64_t m_lastStepTime = 0;
     std::uint64_t m_lastScheduleTime = 0;  // the schedule's clock of the previous step
+    SequentialMessageId m_sequence;  // of multi-sentence station messages
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
     platform::LocalTimeSource m_utcTime = platform::GetUtcTime;
 };

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 
-
 namespace panel {
 namespace {
 
@@ -177,11 +176,46 @@ std::wstring BuildOutputArguments(const FormValues& form)
 
 std::wstring MakeEmulatorCommandLine(const std::filesystem::path& directory, std::wstring_view arguments)
 {
-    std::wstring line = L"\"";
-    line += (directory / std::filesystem::path(kEmulatorFileName)).wstring();
-    line += L"\"  ";
+    std::wstring line;
+    // Quoted like a free text: the panel's folder is whatever the user named it.
+    AppendQuotedValue(line, (directory / std::filesystem::path(kEmulatorFileName)).wstring());
+    line += L' ';   // two blanks in all after the program
     line += arguments;
     return line;
+}
+
+namespace {
+
+bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix)
+{
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if ((text[i] >= L'a' && text[i] <= L'z' ? text[i] - L'a' + L'A' : text[i]) != prefix[i]) return false;
+    return true;
+}
+
+// Names the emulator reads as the console, a serial port or a network output, not as a file:
+// "CON", "COM" and digits, "UDP*..." and anything holding "TCP*".
+bool IsDeviceOutputName(std::wstring_view name)
+{
+    if (name.size() == 3 && StartsWithIgnoringCase(name, L"CON")) return true;
+    if (StartsWithIgnoringCase(name, L"COM") &&
+        name.find_first_not_of(L"0123456789", 3) == std::wstring_view::npos)
+        return true;
+    if (StartsWithIgnoringCase(name, L"UDP*")) return true;
+    for (std::size_t at = 0; at + 4 <= name.size(); ++at)
+        if (StartsWithIgnoringCase(name.substr(at), L"TCP*")) return true;
+    return false;
+}
+
+} // namespace
+
+std::wstring ResolveOutputFileName(std::wstring_view fileName, const std::filesystem::path& userDirectory)
+{
+    if (fileName.empty() || IsDeviceOutputName(fileName)) return std::wstring(fileName);
+    const std::filesystem::path path{std::wstring(fileName)};
+    if (path.is_absolute() || userDirectory.empty()) return std::wstring(fileName);
+    return (userDirectory / path).wstring();
 }
 
 } // namespace panel

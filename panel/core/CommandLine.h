@@ -23,9 +23,15 @@ std::wstring BuildCommandLine(const FormValues& form);
 // The output part of the argument string; never fails.
 std::wstring BuildOutputArguments(const FormValues& form);
 
-// The whole command line: the quoted path of the emulator in `directory`, two blanks, the
-// arguments.
+// The whole command line: the path of the emulator in `directory`, quoted like a free text,
+// two blanks, the arguments.
 std::wstring MakeEmulatorCommandLine(const std::filesystem::path& directory, std::wstring_view arguments);
+
+// The output file name as the emulator, which runs in its own folder, must get it: a relative
+// name is taken from `userDirectory` (where the user started the panel). Absolute names, names
+// the emulator reads as a device or network output (CON, COMn, UDP*, TCP*) and an empty name
+// stay as they are.
+std::wstring ResolveOutputFileName(std::wstring_view fileName, const std::filesystem::path& userDirectory);
 
 // The form's number checks: the whole text is one number of the type, with nothing before or
 // after it (no blank either). Unsigned values are plain decimal digits up to 4294967295;

@@ -81,6 +81,10 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
 {
     if (m_options.programDirectory.empty())
         m_options.programDirectory = QCoreApplication::applicationDirPath().toStdWString();
+    if (m_options.userDirectory.empty()) {
+        std::error_code error;
+        m_options.userDirectory = std::filesystem::current_path(error);
+    }
     if (!m_options.messageBoxes) m_options.messageBoxes = std::make_shared<QtMessageBoxes>();
     if (!m_options.calendarTime) m_options.calendarTime = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
     if (!m_options.openAddress) m_options.openAddress = [](const std::string& address) { platform::StartShellOpen(address); };
@@ -177,8 +181,12 @@ void CMainDlg::closeEvent(QCloseEvent* event)
     // One that has not ended in time is left to end by itself when it is released.
     m_run->StopWatchdog(kCloseWait);
     // As for the Run button: the question's event loop may have released the run.
-    if (m_run->IsActive() && AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None))
-        m_run->Terminate();
+    if (m_run->IsActive()) {
+        if (AskYesNo(L" Terminate simulation after exit ?", L"Emulator still active!", BoxIcon::None))
+            m_run->Terminate();
+        else
+            m_leftRunningPid = m_run->Pid();
+    }
     ReleaseRunHandles();
     m_eventPoster->Detach();
     event->accept();
@@ -234,11 +242,16 @@ int CMainDlg::EmulatorPid() const
 void CMainDlg::StartEmulator(bool checkUpdate)
 {
     std::wstring arguments;
+    m_runOutputFile.clear();
     if (checkUpdate) {
         arguments = L"--check-update";
     } else {
         try {
-            arguments = BuildCommandLine();
+            // The emulator runs in its own folder; a relative file name means the user's.
+            panel::FormValues form = ReadForm();
+            if (form.outputFile) form.fileName = panel::ResolveOutputFileName(form.fileName, m_options.userDirectory);
+            arguments = panel::BuildCommandLine(form);
+            if (form.outputFile) m_runOutputFile = form.fileName;
         } catch (const CParamsExcepion& error) {
             // Said where the preview is, and in the log, where a pressed Run button is answered.
             m_preview->SetCommandLine(ToQt(error.Message()));
@@ -323,6 +336,10 @@ void CMainDlg::OnStartSim()
     EnableForm(false);
     Item<QListWidget>(kIdLog)->clear();
     AddLogLine(QStringLiteral("Emulator started!"), QByteArrayLiteral("Emulator started!"));
+    if (!m_runOutputFile.empty()) {
+        const QString line = QStringLiteral("Output file: ") + QString::fromStdWString(m_runOutputFile);
+        AddLogLine(line, line.toLocal8Bit());
+    }
 }
 
 void CMainDlg::OnStopSim()

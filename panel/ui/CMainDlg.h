@@ -35,6 +35,9 @@ public:
     struct Options {
         // Where the emulator program is, and the directory it runs in; empty: the panel's own.
         std::filesystem::path programDirectory;
+        // Where a relative output file name is taken from; empty: the current directory when
+        // the dialog is made.
+        std::filesystem::path userDirectory;
         // Empty: real message boxes.
         std::shared_ptr<IMessageBoxes> messageBoxes;
         // Asks for the output file; empty: the Open-file dialog.
@@ -86,6 +89,8 @@ public:
     void GenerateRandomShip();
     // Process id of the emulator last started, or -1.
     int EmulatorPid() const;
+    // Process id of the emulator that closing left running on the user's word, or -1.
+    int LeftRunningPid() const { return m_leftRunningPid; }
     // The panel is being ended from outside (the session ends): stops the run as closing and
     // answering Yes would, then quits the application.
     void EndOnSignal();
@@ -132,4 +137,7 @@ private:
     std::shared_ptr<CRunEventPoster> m_eventPoster;
     // The emulator run: process, watch-dog, pipe and run state.
     std::unique_ptr<panel::RunController> m_run;
+    // The output file of the run last started, as the emulator got it; empty for other outputs.
+    std::wstring m_runOutputFile;
+    int m_leftRunningPid = -1;
 };

@@ -1,14 +1,13 @@
 #include "panel/ui/StopSignals.h"
 
 #include <QSocketNotifier>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // The write end of the watcher's pipe: a signal handler can reach nothing but a global.
 std::atomic<int> g_signalPipe{-1};
@@ -23,13 +22,21 @@ extern "C" void OnStopSignal(int signal)
     errno = savedErrno;
 }
 
-void SetHandlers(void (*handler)(int))
+bool IsIgnored(int signal)
+{
+    struct sigaction current = {};
+    return ::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+// A signal ignored when the watcher came (the panel started under nohup) stays ignored.
+void SetHandlers(void (*handler)(int), const std::array<bool, std::size(kStopSignals)>& keepIgnored)
 {
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : kStopSignals) ::sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        if (!keepIgnored[i]) ::sigaction(kStopSignals[i], &action, nullptr);
 }
 
 } // namespace
@@ -50,13 +57,14 @@ CStopSignalWatcher::CStopSignalWatcher(std::function<void()> onSignal, QObject* 
     }
     m_notifier = new QSocketNotifier(static_cast<qintptr>(m_read.Get()), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &CStopSignalWatcher::OnReadable);
-    SetHandlers(OnStopSignal);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) m_ignoredAtStart[i] = IsIgnored(kStopSignals[i]);
+    SetHandlers(OnStopSignal, m_ignoredAtStart);
 }
 
 CStopSignalWatcher::~CStopSignalWatcher()
 {
     if (!m_write.IsOpen()) return;
-    SetHandlers(SIG_DFL);
+    SetHandlers(SIG_DFL, m_ignoredAtStart);
     g_signalPipe.store(-1);
 }
 

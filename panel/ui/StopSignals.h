@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <array>
+#include <csignal>
 #include <functional>
 
 #include "platform/ChildProcess.h"
@@ -9,7 +11,10 @@ class QSocketNotifier;
 
 // Turns the signals with which a desktop session ends a program (SIGTERM, SIGHUP, SIGINT) into
 // a call of `onSignal` on the thread that owns this object, through a pipe that the handler
-// writes to. One at a time; the default reactions come back when it goes.
+// writes to. A signal ignored when it comes (nohup's SIGHUP) stays ignored. One at a time; the
+// default reactions come back when it goes.
+inline constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
 class CStopSignalWatcher : public QObject {
 public:
     explicit CStopSignalWatcher(std::function<void()> onSignal, QObject* parent = nullptr);
@@ -27,4 +32,5 @@ private:
     platform::FileHandle m_read;
     platform::FileHandle m_write;
     QSocketNotifier* m_notifier = nullptr;   // a child of this object
+    std::array<bool, std::size(kStopSignals)> m_ignoredAtStart = {};
 };

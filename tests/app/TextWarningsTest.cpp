@@ -44,4 +44,24 @@ TEST(TextWarnings, OneLinePerOptionThatAisCannotCarry)
     }
 }
 
+TEST(TextWarnings, StationTextsSayWhenTheyAreCut)
+{
+    VesselSettings settings;
+    settings.safetyText = std::string(161, 'S');
+    settings.stationKind = "aton";
+    settings.vesselName = std::string(34, 'N');
+    std::ostringstream fits;
+    WarnAboutUnsendableText(settings, fits);
+    EXPECT_EQ(fits.str(), "");
+    settings.safetyText += "s";  // one too many, and not carried as typed
+    settings.vesselName += "N";
+    std::ostringstream cut;
+    WarnAboutUnsendableText(settings, cut);
+    EXPECT_EQ(cut.str(), "Warning : --vessel-name has 35 characters; only the first 34 are sent\n"
+                         "Warning : --safety-text has 162 characters; only the first 161 are sent\n"
+                         "Warning : --safety-text \"" + settings.safetyText +
+                         "\" has characters AIS text cannot carry (only upper case, digits, blank and punctuation); "
+                         "it is sent as \"" + std::string(161, 'S') + "\"\n");
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 // vesgen with a fleet, end to end: real time, a real file, gpsd's decoder.
+#include "emulator/fleet/FleetCsv.h"
 #include "tests/support/GpsDecode.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempDir.h"
@@ -12,7 +13,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -140,6 +144,52 @@ TEST_F(FleetRun, CsvFaultStopsBeforeAnythingStarts)
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.err.find("Error : " + csv + " line 3, column 2 (vessel-mmsi)"), std::string::npos) << r.err;
     EXPECT_EQ(access(out.c_str(), F_OK), -1);
+}
+
+// Every sample fleet runs and each of its vessels is heard with its name within two
+// steps: the demo and the README examples rely on them.
+TEST_F(FleetRun, EverySampleFleetIsDecodedWithEachVesselsNameAndPlace)
+{
+    KVL_REQUIRE_GPSDECODE();
+    std::vector<std::filesystem::path> samples;
+    for (const auto& entry : std::filesystem::directory_iterator(KVL_SAMPLES_DIR))
+        if (entry.path().extension() == ".csv") samples.push_back(entry.path());
+    ASSERT_GE(samples.size(), 2u);
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(KVL_SAMPLES_DIR) / "rotterdam.csv"));
+
+    for (const auto& sample : samples) {
+        SCOPED_TRACE(sample.string());
+        Fleet fleet;
+        std::string error;
+        ASSERT_TRUE(ReadFleetCsv(sample.string(), VesselTemplate{}, fleet, error)) << error;
+        const std::string out = m_work.File(sample.stem().string() + ".nmea");
+        testsupport::BackgroundProcess vesgen(
+            {testsupport::ProgramPath("vesgen"), "--fleet", sample.string(), "--ignore-timings", "--output", out});
+        sleep(3);
+        const testsupport::ProcessResult r = vesgen.Stop(SIGTERM);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+
+        std::map<std::string, std::string> names;  // by MMSI, from messages 5 and 24 A
+        std::map<std::string, std::pair<double, double>> places;
+        for (const auto& record : testsupport::GpsDecode(testsupport::ReadWholeFile(out))) {
+            if (record.count("shipname") != 0) names[record.at("mmsi")] = record.at("shipname");
+            if (record.count("lat") != 0 && record.at("type") != "5")
+                places[record.at("mmsi")] = {std::stod(record.at("lat")) / 600000.0,
+                                             std::stod(record.at("lon")) / 600000.0};
+        }
+        std::set<std::uint32_t> mmsis;
+        for (const FleetVessel& v : fleet.vessels) {
+            const std::string mmsi = std::to_string(v.mmsi);
+            EXPECT_TRUE(mmsis.insert(v.mmsi).second) << "MMSI " << mmsi << " twice";
+            EXPECT_EQ(names[mmsi], fleet.texts.Text(v.name)) << mmsi;
+            ASSERT_EQ(places.count(mmsi), 1u) << mmsi << " sent no position";
+            // A few seconds at sea: within a nautical mile of the start.
+            EXPECT_NEAR(places[mmsi].first, v.latitude, 1.0 / 60) << mmsi;
+            EXPECT_NEAR(places[mmsi].second, v.longitude, 2.0 / 60) << mmsi;
+        }
+        EXPECT_GE(fleet.vessels.size(), 4u);
+    }
 }
 
 } // namespace

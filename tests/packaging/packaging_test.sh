@@ -56,6 +56,24 @@ completion)
   done
   [ "$(complete_line vesgen --output T)" = "TCP* " ] || fail "--output T offers '$(complete_line vesgen --output T)'"
   [ "$(complete_line vesgen --vessel-name "")" = " " ] || fail "a value of --vessel-name got options"
+  got=$(complete_line vesgen --fleet "")
+  [[ " $got" == *" log one.txt "* && " $got" == *" logs "* && " $got" != *" CON "* ]] || fail "--fleet <Tab> offers '$got'"
+  # File options come from the help text and a list of names, whichever the program has.
+  fake=$work/fake-vesgen
+  printf '%s\n' '#!/bin/sh' 'cat <<HELP' 'Allowed options:' '  -h [ --help ]     help' \
+    '  --output arg      Save output as file name' '  --scenario arg    Scenario' \
+    '  --track-out arg   Where the track goes (a GPX' '                    file)' '  --fleet-seed arg  Seed' \
+    '  --nmea-domsg1 [=arg(=1)]  Message 1 (a file of' '                    sentences)' 'HELP' 'exit 255' >"$fake"
+  chmod +x "$fake"
+  sh "$(dirname "$0")/../../packaging/make-completion.sh" "$fake" "$work/fake.bash" || fail "make-completion.sh on a fake help"
+  unset -f _vesgen
+  source "$work/fake.bash"
+  for option in --scenario --track-out; do
+    got=$(complete_line vesgen "$option" lo)
+    [ "$got" = "log one.txt logs " ] || fail "$option lo<Tab> offers '$got'"
+  done
+  [ "$(complete_line vesgen --fleet-seed lo)" = " " ] || fail "--fleet-seed got file names"
+  [ "$(complete_line vesgen --nmea-domsg1 lo)" = " " ] || fail "a flag got file names"
   ;;
 layout)
   cmake --install "$build" --prefix "$work/stage" >/dev/null || fail "cmake --install"
@@ -71,6 +89,12 @@ layout)
     file "$work/stage/share/icons/hicolor/256x256/apps/vespanel.png" | grep -q '256 x 256' || fail "icon size"
     desktop-file-validate "$work/stage/share/applications/vespanel.desktop" || fail "desktop entry"
   fi
+  # The installed README names the installed programs and sample fleets.
+  readme=$work/stage/share/doc/vesgen/README.md
+  [ -f "$work/stage/share/doc/vesgen/examples/rotterdam.csv" ] || fail "no sample fleets in share/doc/vesgen/examples"
+  ! grep -q 'build/bin/[a-z]' "$readme" || fail "installed README: $(grep -m1 'build/bin/[a-z]' "$readme")"
+  grep -q -- "--fleet $work/stage/share/doc/vesgen/examples/rotterdam.csv" "$readme" ||
+    fail "installed README does not name the installed demo fleet"
   for page in "$work"/stage/share/man/man1/*.1.gz; do
     lint=$(zcat "$page" | mandoc -T lint -W warning 2>&1)
     [ -z "$lint" ] || fail "$page: $lint"

@@ -64,6 +64,20 @@ TEST(ChildProcess, ArgumentsDirectoryAndStandardStreams)
     EXPECT_TRUE(child.process->WaitForExit(5s));
 }
 
+// The panel's folder may hold a quote or backslashes; it still starts its own emulator there.
+TEST(ChildProcess, StartsFromAFolderWithQuoteAndBackslashes)
+{
+    testsupport::TempDir base;
+    const std::filesystem::path dir = base.Path() / "a\"b \\c\\";
+    std::filesystem::create_directory(dir);
+    std::filesystem::create_symlink(KVL_FAKE_EMULATOR, dir / "vesgen");
+    StartedChild child = Start(dir, L"--vessel-name \"ARGS\" ");
+    ASSERT_NE(child.process, nullptr) << child.error;
+    EXPECT_EQ(ReadAll(child), "arg:--vessel-name\narg:ARGS\ncwd:" + std::filesystem::canonical(dir).string() +
+                                  "\nstdin:end\n");
+    EXPECT_TRUE(child.process->WaitForExit(5s));
+}
+
 TEST(ChildProcess, StandardErrorSharesThePipe)
 {
     FakeEmulatorDir dir;

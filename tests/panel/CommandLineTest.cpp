@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <filesystem>
 #include <random>
 
 #include "panel/core/CommandLine.h"
@@ -173,6 +174,52 @@ TEST(CommandLine, ProgramPathQuotedThenTwoBlanks)
     EXPECT_EQ(panel::MakeEmulatorCommandLine("/opt/kvl ais", L"--check-update"),
               L"\"/opt/kvl ais/vesgen\"  --check-update");
 }
+
+// Whatever the panel's folder is called, the splitter gives back its path as the program and
+// the arguments untouched.
+TEST(CommandLine, ProgramPathSurvivesSplittingExactly)
+{
+    const char* const folders[] = {"/opt/kvl ais", "/opt/a\"b", "/opt/q\" --x \"", "/opt/back\\slash\\",
+                                   "/opt/bs\\\"q", "/opt/end\\\\"};
+    for (const char* folder : folders) {
+        const std::filesystem::path directory(folder);
+        const std::vector<std::wstring> words =
+            platform::SplitCommandLine(panel::MakeEmulatorCommandLine(directory, L"--vessel-name \"A\" "));
+        EXPECT_EQ(words, (std::vector<std::wstring>{(directory / "vesgen").wstring(), L"--vessel-name", L"A"}))
+            << folder;
+    }
+}
+
+struct ResolveRow {
+    const char* name;
+    std::wstring typed;
+    std::wstring expected;
+};
+
+void PrintTo(const ResolveRow& row, std::ostream* out) { *out << row.name; }
+
+class OutputFileName : public testing::TestWithParam<ResolveRow> {};
+
+// The emulator runs in its own folder: a relative file name is taken from the user's.
+TEST_P(OutputFileName, RelativeNamesAreTheUsersOthersStay)
+{
+    EXPECT_EQ(panel::ResolveOutputFileName(GetParam().typed, "/home/u/work dir"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OutputFileName,
+    testing::Values(ResolveRow{"Relative", L"log.txt", L"/home/u/work dir/log.txt"},
+                    ResolveRow{"RelativeWithFolder", L"../out/a b.nmea", L"/home/u/work dir/../out/a b.nmea"},
+                    ResolveRow{"Absolute", L"/tmp/log.txt", L"/tmp/log.txt"},
+                    ResolveRow{"Empty", L"", L""},
+                    ResolveRow{"Console", L"con", L"con"},
+                    ResolveRow{"SerialPort", L"COM12", L"COM12"},
+                    ResolveRow{"SerialPortBare", L"COM", L"COM"},
+                    ResolveRow{"NotASerialPort", L"COM1.txt", L"/home/u/work dir/COM1.txt"},
+                    ResolveRow{"ConsoleLikeFile", L"console", L"/home/u/work dir/console"},
+                    ResolveRow{"Udp", L"udp*127.0.0.1:10110", L"udp*127.0.0.1:10110"},
+                    ResolveRow{"TcpAnywhere", L"x TCP*1234", L"x TCP*1234"}),
+    [](const testing::TestParamInfo<ResolveRow>& info) { return std::string(info.param.name); });
 
 struct ValidationRow {
     const char* name;

@@ -129,7 +129,10 @@ TEST_F(PanelRun, QuotesAndBackslashesReachTheEmulatorAsTyped)
     ASSERT_GE(name, 0) << log.join('|').toStdString();
     EXPECT_EQ(log.mid(name, 4), (QStringList{"arg:--vessel-name", "arg:ARGS \"Q\"\\", "arg:--vessel-call", "arg:C1"}));
     EXPECT_FALSE(log.contains("arg:--ignore-crc"));
-    EXPECT_EQ(log.mid(log.indexOf("arg:--output"), 2), (QStringList{"arg:--output", "arg:log.txt\" --ignore-crc=\"1"}));
+    // A relative file name is the user's: the emulator gets it from the panel's current folder.
+    const QString file = QString::fromStdString((std::filesystem::current_path() / "log.txt\" --ignore-crc=\"1").string());
+    EXPECT_EQ(log.mid(log.indexOf("arg:--output"), 2), (QStringList{"arg:--output", "arg:" + file}));
+    EXPECT_EQ(log.mid(0, 2), (QStringList{"Emulator started!", "Output file: " + file}));
     EXPECT_TRUE(log.contains(QString::fromStdString("cwd:" + std::filesystem::canonical(m_fake.Path()).string())));
 }
 

@@ -28,9 +28,11 @@ bool GpsDecodeAvailable()
     return false;
 }
 
-std::vector<AisRecord> GpsDecode(const std::string& sentences)
+std::vector<AisRecord> GpsDecode(const std::string& sentences, const std::vector<std::string>& options)
 {
-    const ProcessResult r = RunProcess({"gpsdecode", "-u"}, sentences);
+    std::vector<std::string> argv = {"gpsdecode", "-u"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    const ProcessResult r = RunProcess(argv, sentences);
     std::vector<AisRecord> records;
     // gpsdecode prints flat objects: "key":number, "key":true/false or "key":"text".
     static const std::regex field(R"re("([A-Za-z0-9_]+)":("((?:[^"\\]|\\.)*)"|[^,}]*))re");

@@ -13,8 +13,9 @@ using AisRecord = std::map<std::string, std::string>;
 bool GpsDecodeAvailable();
 
 // Feeds NMEA sentences to the real gpsdecode (unscaled JSON) and returns one record
-// per decoded message. gpsdecode drops sentences with a wrong checksum.
-std::vector<AisRecord> GpsDecode(const std::string& sentences);
+// per decoded message, with `options` added to its command line ("-s": the two parts of
+// message 24 as two records). gpsdecode drops sentences with a wrong checksum.
+std::vector<AisRecord> GpsDecode(const std::string& sentences, const std::vector<std::string>& options = {});
 
 // Decoded messages per vessel and type, counts[mmsi][type], for streams too large to keep
 // every record. gpsdecode prints one record for the two parts of a message 24.
