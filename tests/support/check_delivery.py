@@ -22,6 +22,7 @@ import json
 import math
 import os
 import re
+import shutil
 import signal
 import socket
 import subprocess
@@ -47,11 +48,12 @@ def class_a_interval_s(status, speed_tenths):
 
 
 def class_b_interval_s(speed_tenths):
+    """Message 18 interval: due once the interval is exceeded, so one step (second) more."""
     knots = speed_tenths / 10.0
     for bound, interval in ((2.0, 180.0), (14.0, 30.0), (23.0, 15.0)):
         if knots < bound:
-            return interval
-    return 5.0
+            return interval + 1
+    return 5.0 + 1
 
 
 class Sink:
@@ -266,7 +268,11 @@ def run(args):
         item.close() if hasattr(item, "close") else os.close(item)
     if args.output != "file":
         sink.close()
-    return summarize(args, raw, ran_s, vesgen.returncode, err_lines, sink)
+    try:
+        return summarize(args, raw, ran_s, vesgen.returncode, err_lines, sink)
+    finally:
+        if not args.keep:
+            shutil.rmtree(work, ignore_errors=True)
 
 
 def scan_lines(raw):
@@ -346,9 +352,14 @@ def summarize(args, raw, ran_s, exit_code, err_lines, sink):
     spacing_text = None
     starts, spacing = step_spacing(sink.arrivals)
     inner = spacing[1:-1] or spacing  # the first and last may be cut by start and stop
-    if args.step_times and inner:
+    # Paced datagrams fill the gaps between steps: their steps cannot be told apart.
+    if args.step_times and inner and args.output != "udp":
         spacing_text = "  steps arrived: %d; spacing mean %.3f s, min %.3f s, max %.3f s" % (
             len(starts), sum(inner) / len(inner), min(inner), max(inner))
+        long_gaps = ["%.1f s after %.0f s" % (b - a, a - sink.arrivals[0][0]) for a, b in zip(starts, starts[1:])
+                     if b - a > 2.5]
+        if long_gaps:
+            spacing_text += "\n  long pauses: " + ", ".join(long_gaps[:8])
     told = [l for l in err_lines if "sentences dropped" in l or "sentence dropped" in l]
     behind = [l for l in err_lines if "behind real time" in l]
     decoded = sum(sum(c.values()) for c in counts.values())
@@ -406,6 +417,7 @@ def main():
     parser.add_argument("--ignore-timings", action="store_true")
     parser.add_argument("--udp-drain-ms", type=float, default=0)
     parser.add_argument("--step-times", action="store_true", help="print how far apart the steps arrived")
+    parser.add_argument("--keep", action="store_true", help="keep the received stream in its temporary folder")
     parser.add_argument("--tcp-read-rate", type=float, default=0, help="a TCP client reading only this many bytes/s")
     parser.add_argument("extra", nargs="*", help="more vesgen options, after --")
     args = parser.parse_args()
