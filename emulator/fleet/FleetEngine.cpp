@@ -202,7 +202,15 @@ void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::stri
                            m_sequence};
     };
     std::string sentences;
+    constexpr std::size_t kAbandonCheckEvery = 4096;  // vessels; a few milliseconds of work
+    std::size_t index = 0;
+    m_abandoned = false;
     for (FleetVessel& v : m_fleet.vessels) {
+        if (++index % kAbandonCheckEvery == 0 && m_abandon != nullptr && m_abandon->load(std::memory_order_relaxed)) {
+            out.clear();
+            m_abandoned = true;
+            return;
+        }
         const StationKindRow& kindRow = StationKindOf(KindOf(v));
         if (kindRow.moves) {
             const double distanceKm = v.speed * kKmPerNauticalMile * hours;

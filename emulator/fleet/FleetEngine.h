@@ -4,6 +4,7 @@
 #include "emulator/encoding/StationMessages.h"
 #include "emulator/fleet/Fleet.h"
 
+#include <atomic>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -37,6 +38,11 @@ public:
     // really are at `tick`.
     void Step(std::uint64_t tick, std::uint64_t scheduleTick, std::string& out);
 
+    // A run that stops sets `*abandon`: a step in progress then ends early with no text,
+    // so that a stop never waits for a whole step of millions of vessels.
+    void SetAbandonFlag(const std::atomic<bool>* abandon) { m_abandon = abandon; }
+    bool LastStepAbandoned() const { return m_abandoned; }
+
     // Tests fix the clocks the sentences carry. UTC is read at most once per step for
     // the stations (message 4's date and time, the time stamps).
     void SetLocalTimeSource(platform::LocalTimeSource source) { m_localTime = std::move(source); }
@@ -49,6 +55,8 @@ private:
     bool m_ignoreTimings;
     std::uint64_t m_lastStepTime = 0;
     std::uint64_t m_lastScheduleTime = 0;  // the schedule's clock of the previous step
+    const std::atomic<bool>* m_abandon = nullptr;
+    bool m_abandoned = false;
     SequentialMessageId m_sequence;  // of multi-sentence station messages
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
     platform::LocalTimeSource m_utcTime = platform::GetUtcTime;

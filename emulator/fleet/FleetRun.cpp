@@ -30,6 +30,8 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
     Stop();
     m_stopEvent.Reset();
     m_outOfMemory = false;
+    m_stopping = false;
+    m_engine.SetAbandonFlag(&m_stopping);
     m_clock.Start();
     m_engine.SetLocalTimeSource([this] { return m_clock.LocalTime(); });
     m_engine.SetUtcTimeSource([this] { return m_clock.UtcTime(); });
@@ -42,6 +44,7 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
 
 void FleetRun::Stop()
 {
+    m_stopping = true;
     m_stopEvent.Set();
     if (m_thread.joinable()) {
         if (!m_threadEnded.Wait(kStopWaitLimit)) std::cerr << "Warning : simulation thread is late to stop." << std::endl;
@@ -85,6 +88,7 @@ void FleetRun::StepUntilStopped()
         // The schedule runs on the ticks the steps were due at, one simulated second apart.
         const auto dueMs = static_cast<std::uint64_t>(start.number * SimulationClock::kMsPerSimulatedSecond);
         m_engine.Step(m_clock.Tick(), m_clock.TickAfterStart(dueMs), step);
+        if (m_engine.LastStepAbandoned()) break;  // cut short by a stop: none of it goes out
         if (!step.empty()) m_writer->Write(step.data(), static_cast<std::uint32_t>(step.size()));
         if (!m_writer->IsAlive()) break;
     }

@@ -49,4 +49,5 @@ private:
     platform::Event m_stopEvent;
     platform::Event m_threadEnded{true};
     std::atomic<bool> m_outOfMemory{false};
+    std::atomic<bool> m_stopping{false};  // tells a step in progress to end early
 };

@@ -99,6 +99,21 @@ TEST_F(FleetRun, EveryVesselOfALargeFleetReachesAFileInEveryStep)
     ExpectEveryVesselInEveryStep(testsupport::GpsDecodeCounts(testsupport::ReadWholeFile(out)), kVessels);
 }
 
+TEST_F(FleetRun, AStopDoesNotWaitForAStepOfHundredsOfThousandsOfVessels)
+{
+    // Every step of 300,000 vessels takes seconds to compose.
+    testsupport::BackgroundProcess vesgen({testsupport::ProgramPath("vesgen"), "--fleet-random", "300000",
+                                           "--fleet-seed", "8", "--ignore-timings", "--output",
+                                           m_work.File("fleet.txt")});
+    sleep(4);
+    const auto start = std::chrono::steady_clock::now();
+    const testsupport::ProcessResult r = vesgen.Stop(SIGTERM);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_EQ(r.err.find("late to stop"), std::string::npos) << r.err;
+}
+
 TEST_F(FleetRun, DefaultBufferUdpReceiverGetsEveryDatagramOfEveryStep)
 {
     KVL_REQUIRE_GPSDECODE();
