@@ -187,7 +187,7 @@ std::string OutputTextProblem(const std::string& output)
 
 namespace {
 
-// Opens one of several outputs; a writer that may wait for its device gets a thread of
+// Opens one of several outputs; null when it failed. A writer that may wait for its device gets a thread of
 // its own in front of it.
 ChannelWriterPtr OpenOneOfSeveral(const std::string& text, const OutputSettings& settings,
                                   const SerialDeviceResolver& resolveDevice)
@@ -237,12 +237,16 @@ bool OpenOutputs(const std::vector<std::string>& outputs, const OutputSettings& 
             return false;
         }
     }
-    std::vector<FanOutChannelWriter::Output> opened;
-    for (const std::string& output : outputs) {
-        ChannelWriterPtr one = OpenOneOfSeveral(output, settings, resolveDevice);
+    // Files last, since opening one empties it: an output that fails before leaves it as it was.
+    std::vector<std::size_t> order(outputs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_partition(order.begin(), order.end(),
+                          [&](std::size_t i) { return ClassifyOutput(outputs[i]).kind != OutputKind::File; });
+    std::vector<FanOutChannelWriter::Output> opened(outputs.size());
+    for (const std::size_t i : order) {
+        opened[i] = {outputs[i], OpenOneOfSeveral(outputs[i], settings, resolveDevice)};
         // Those opened before close as the list goes: a run that never started.
-        if (!one) return false;
-        opened.push_back({output, std::move(one)});
+        if (!opened[i].writer) return false;
     }
     writer = new FanOutChannelWriter(std::move(opened));
     return true;

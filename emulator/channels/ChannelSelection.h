@@ -71,8 +71,9 @@ std::string OutputTextProblem(const std::string& output);
 
 // Opens every output of a run into `writer`. The network options are checked first.
 // One output gives the channel OpenChannel gives. Several give a FanOutChannelWriter:
-// every text is checked before anything is opened, the outputs are opened in order,
-// and when one fails, those already open are closed again. On failure (reported on
+// every text is checked before anything is opened, files are opened after the other
+// outputs (opening a file empties it), and when one fails, those already open are
+// closed again. On failure (reported on
 // standard error) `writer` is null and the run must not start.
 bool OpenOutputs(const std::vector<std::string>& outputs, const OutputSettings& settings, IChannelWriter*& writer,
                  const SerialDeviceResolver& resolveDevice = SerialDevicePath);
