@@ -8,6 +8,7 @@
 #include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
+#include "panel/chart/GeoCoastline.h"
 #include "panel/tap/TargetDetails.h"
 
 namespace {
@@ -30,6 +31,7 @@ CChartWindow::CChartWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("KVL AIS Emulator - Chart"));
     m_chart = new chart::ChartWidget(this);
+    m_chart->SetCoastlineSource(std::make_shared<chart::GeoCoastline>());
     m_details = new QLabel(this);
     m_details->setTextFormat(Qt::RichText);
     m_details->setAlignment(Qt::AlignTop | Qt::AlignLeft);
