@@ -106,6 +106,8 @@ const OptionRow kOptions[] = {
     {"fleet-sar-aircraft", &S::fleetSarAircraft, K::Declared, "Number of random SAR aircraft in the fleet area"},
     {"fleet-beacons", &S::fleetBeacons, K::Declared,
      "Number of random distress beacons (SART, MOB, EPIRB in turn) near the fleet's vessels"},
+    {"keep-to-water", &S::keepToWater, K::Implicit,
+     "The command-line vessel and the --fleet file's vessels steer clear of land (random vessels always do)"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions

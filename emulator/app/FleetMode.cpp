@@ -3,6 +3,7 @@
 #include "emulator/fleet/FleetCsv.h"
 #include "emulator/fleet/FleetEngine.h"
 #include "emulator/fleet/FleetRun.h"
+#include "emulator/fleet/KeepToWater.h"
 #include "emulator/fleet/RandomFleet.h"
 #include "emulator/fleet/RandomStations.h"
 #include "emulator/fleet/StationReports.h"
@@ -11,8 +12,11 @@
 
 #include <chrono>
 #include <ctime>
+#include <iomanip>
 #include <iostream>
 #include <optional>
+#include <sstream>
+#include <thread>
 #include <unordered_set>
 
 namespace {
@@ -20,6 +24,8 @@ namespace {
 constexpr std::chrono::milliseconds kPollInterval{100};
 constexpr int kAtonTypes = 32;
 constexpr std::size_t kMmsiWarningsShown = 10;
+constexpr double kLittleWaterShare = 0.05;  // below this the area's water is worth a warning
+constexpr double kPercent = 100.0;
 
 VesselTemplate CommandLineVessel(const VesselSettings& s)
 {
@@ -108,6 +114,31 @@ bool WantsStationKinds(const VesselSettings& s)
            s.fleetBeacons > 0;
 }
 
+std::string AreaText(const FleetArea& a)
+{
+    std::ostringstream text;
+    text << a.south << ',' << a.west << ',' << a.north << ',' << a.east;
+    return text.str();
+}
+
+// Refuses an area without water and says when it has little.
+bool CheckWater(const geo::WaterPlacement& water, const FleetArea& area)
+{
+    if (water.Kind() == geo::WaterKind::None) {
+        std::cerr << "Error : the fleet area " << AreaText(area)
+                  << " is all land: there is no water to put random vessels on (see --fleet-area)" << std::endl;
+        return false;
+    }
+    if (water.Kind() == geo::WaterKind::Lake)
+        std::cerr << "Information : the fleet area " << AreaText(area)
+                  << " has no sea; the random vessels are put on its lakes" << std::endl;
+    if (water.WaterShare() < kLittleWaterShare)
+        std::cerr << "Warning : only " << std::fixed << std::setprecision(1) << water.WaterShare() * kPercent
+                  << std::defaultfloat << " % of the fleet area " << AreaText(area)
+                  << " is water; the random vessels crowd on it" << std::endl;
+    return true;
+}
+
 std::optional<std::uint32_t> ParseSeed(const std::string& text)
 {
     if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -121,8 +152,8 @@ std::optional<std::uint32_t> ParseSeed(const std::string& text)
 
 bool WantsFleet(const VesselSettings& settings)
 {
-    // Stations of other kinds run on the fleet engine; the single vessel's path stays as it is.
-    return !settings.fleet.empty() || settings.fleetRandom > 0 || WantsStationKinds(settings);
+    // Stations of other kinds and steering run on the fleet engine; the single vessel's path stays as it is.
+    return !settings.fleet.empty() || settings.fleetRandom > 0 || WantsStationKinds(settings) || settings.keepToWater;
 }
 
 FleetOutcome RunFleet(const VesselSettings& s)
@@ -173,10 +204,14 @@ FleetOutcome RunFleet(const VesselSettings& s)
             return FleetOutcome::BadRequest;
         }
     }
+    if (s.keepToWater)
+        for (FleetVessel& v : fleet.vessels) v.steering |= kKeepToWater;
     if (s.fleetRandom > 0) {
+        const geo::WaterPlacement water(geo::LandMask::Builtin(), BoxOf(area));
+        if (!CheckWater(water, area)) return FleetOutcome::BadRequest;
         std::unordered_set<std::uint32_t> used;
         for (const FleetVessel& v : fleet.vessels) used.insert(v.mmsi);
-        AddRandomFleet(fleet, s.fleetRandom, area, seed, used);
+        AddRandomFleet(fleet, s.fleetRandom, area, seed, used, water, platform::GetLocalTime());
         if (s.fleetSeed.empty())
             std::cerr << "Information : random fleet of " << s.fleetRandom << " vessels from seed " << seed
                       << " (repeat it with --fleet-seed " << seed << ")" << std::endl;

@@ -62,4 +62,5 @@ struct VesselSettings {
     std::uint32_t fleetBaseStations = 0;  // random base stations
     std::uint32_t fleetSarAircraft = 0;   // random SAR aircraft
     std::uint32_t fleetBeacons = 0;       // random distress beacons
+    bool keepToWater = false;    // command-line and CSV vessels steer clear of land
 };

@@ -52,6 +52,12 @@ struct FleetVessel {
     std::uint8_t atonType : 5 = 0;          // type of aid to navigation, 0-31
     std::uint8_t atonVirtual : 1 = 0;
     std::uint8_t atonOffPosition : 1 = 0;
+    // Voyage data and keeping to water.
+    std::uint8_t eta[4] = {};        // month, day, hour, minute; month 0: message 5 carries the local time
+    std::uint8_t steering = 0;       // KeepToWater's state; its kKeepToWater bit switches it on
+    float plannedCourse = 0.0F;      // degrees: the course resumed once clear of land
+    float plannedSpeed = 0.0F;       // knots: the speed resumed once clear of land
+    float clearAheadKm = 0.0F;       // water known ahead on the present course
 };
 
 // Texts stored once each, addressed by a small index.

@@ -2,6 +2,7 @@
 
 #include "emulator/encoding/GpsSentences.h"
 #include "emulator/fleet/StationReports.h"
+#include "emulator/fleet/KeepToWater.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "emulator/model/IVessel.h"
 #include "emulator/model/ReportingRules.h"
@@ -188,6 +189,19 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
         encoder->SetLocalTimeSource(stepTime);
     }
     ownShip.m_bOwnShip = true;
+    // Vessels with a stored ETA send it in message 5 instead of the local time.
+    const FleetVessel* current = nullptr;
+    CAISMessageEncoder withEta(&view);
+    withEta.m_bChecksumEnabled = m_framing.checksum;
+    withEta.m_bUpperCaseChecksum = m_framing.upperCaseChecksum;
+    withEta.SetLocalTimeSource([&local, &current] {
+        platform::LocalTime eta = local;
+        eta.month = current->eta[0];
+        eta.day = current->eta[1];
+        eta.hour = current->eta[2];
+        eta.minute = current->eta[3];
+        return eta;
+    });
 
     std::optional<platform::LocalTime> utc;  // read once, by the first station that needs it
     const auto stationStep = [&](const FleetVessel& v) {
@@ -199,6 +213,7 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
     for (FleetVessel& v : m_fleet.vessels) {
         const StationKindRow& kindRow = StationKindOf(KindOf(v));
         if (kindRow.moves) {
+            if ((v.steering & kKeepToWater) != 0) SteerClearOfLand(v, hours, m_landMask);
             const double distanceKm = v.speed * kKmPerNauticalMile * hours;
             double course = v.course + v.rateOfTurn * (hours * kMinutesPerHour);
             double lat = 0.0;
@@ -214,7 +229,8 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
             const OwnShipFix fix{v.latitude, v.longitude, v.speed, v.course, m_utcTime()};
             AppendGpsSentences(fix, {m_framing.checksum, m_framing.upperCaseChecksum}, out);
         }
-        const CAISMessageEncoder& encoder = v.ownShip ? ownShip : targets;
+        current = &v;
+        const CAISMessageEncoder& encoder = v.ownShip ? ownShip : v.eta[0] != 0 ? withEta : targets;
         const bool beacon = kindRow.burstReports > 1;
         // The schedule's clock is the previous step's tick, as for the single vessel.
         for (std::size_t kind = 0; kind < std::size(kMessageKinds); ++kind) {

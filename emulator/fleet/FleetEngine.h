@@ -3,6 +3,7 @@
 #include "emulator/encoding/AISMessageEncoder.h"
 #include "emulator/encoding/StationMessages.h"
 #include "emulator/fleet/Fleet.h"
+#include "geo/LandMask.h"
 
 #include <cstdint>
 #include <random>
@@ -46,4 +47,5 @@ private:
     SequentialMessageId m_sequence;  // of multi-sentence station messages
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
     platform::LocalTimeSource m_utcTime = platform::GetUtcTime;
+    const geo::LandMask& m_landMask = geo::LandMask::Builtin();  // for vessels that keep to water
 };

@@ -1,11 +1,13 @@
 #include "emulator/fleet/RandomFleet.h"
 
+#include "emulator/fleet/KeepToWater.h"
 #include "shipdata/ShipTables.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <numbers>
 #include <random>
 #include <sstream>
@@ -47,6 +49,12 @@ constexpr int kNavStatusUnderWay = 0;
 constexpr int kNavStatusAtAnchor = 1;
 constexpr int kNavStatusMoored = 5;
 constexpr int kNavStatusSailing = 8;
+constexpr double kMinEtaHours = 2.0;   // voyages end hours to days ahead
+constexpr double kMaxEtaHours = 96.0;
+constexpr double kMinBeamMetres = 2.0;
+constexpr int kSecondsPerMinute = 60;
+constexpr double kMinutesPerHour = 60.0;
+constexpr int kTmYearBase = 1900;
 
 std::string Narrow(const wchar_t* text)
 {
@@ -95,7 +103,30 @@ std::uint32_t UniqueMmsi(std::uint32_t country, Draw& draw, std::unordered_set<s
     }
 }
 
+// Month, day, hour and minute `minutes` after `now`, in the calendar of `now`.
+void SetEta(FleetVessel& v, const platform::LocalTime& now, long minutes)
+{
+    std::tm t{};
+    t.tm_year = static_cast<int>(now.year) - kTmYearBase;
+    t.tm_mon = static_cast<int>(now.month) - 1;
+    t.tm_mday = static_cast<int>(now.day);
+    t.tm_hour = static_cast<int>(now.hour);
+    t.tm_min = static_cast<int>(now.minute);
+    const std::time_t eta = timegm(&t) + static_cast<std::time_t>(minutes) * kSecondsPerMinute;
+    std::tm out{};
+    gmtime_r(&eta, &out);
+    v.eta[0] = static_cast<std::uint8_t>(out.tm_mon + 1);
+    v.eta[1] = static_cast<std::uint8_t>(out.tm_mday);
+    v.eta[2] = static_cast<std::uint8_t>(out.tm_hour);
+    v.eta[3] = static_cast<std::uint8_t>(out.tm_min);
+}
+
 } // namespace
+
+geo::GeoBox BoxOf(const FleetArea& area)
+{
+    return {area.south, area.west, area.north, area.east};
+}
 
 std::optional<FleetArea> ParseFleetArea(const std::string& text)
 {
@@ -128,16 +159,21 @@ FleetArea AreaAround(double latDeg, double lonDeg)
 void AddRandomFleet(Fleet& fleet, std::uint32_t count, const FleetArea& area, std::uint32_t seed,
                     std::unordered_set<std::uint32_t>& usedMmsi)
 {
+    const geo::WaterPlacement water(geo::LandMask::Builtin(), BoxOf(area));
+    AddRandomFleet(fleet, count, area, seed, usedMmsi, water, platform::GetLocalTime());
+}
+
+void AddRandomFleet(Fleet& fleet, std::uint32_t count, const FleetArea&, std::uint32_t seed,
+                    std::unordered_set<std::uint32_t>& usedMmsi, const geo::WaterPlacement& water,
+                    const platform::LocalTime& now)
+{
     Draw draw(seed);
-    const double east = area.east < area.west ? area.east + 360 : area.east;
+    const geo::WaterPlacement::Uniform uniform = [&draw] { return draw.Uniform(0.0, 1.0); };
     fleet.vessels.reserve(fleet.vessels.size() + count);
     usedMmsi.reserve(usedMmsi.size() + count);
     for (std::uint32_t i = 0; i < count; ++i) {
         const ShipRecord& ship = g_ships[draw.Index(kShipCount)];
         FleetVessel v;
-        v.latitude = draw.Uniform(area.south, area.north);
-        v.longitude = draw.Uniform(area.west, east);
-        if (v.longitude >= 180) v.longitude -= 360;
         v.course = static_cast<float>(draw.Uniform(0.0, 360.0));
         v.name = fleet.texts.Intern(Narrow(ship.name));
         v.callSign = fleet.texts.Intern(Narrow(ship.callSign));
@@ -168,7 +204,16 @@ void AddRandomFleet(Fleet& fleet, std::uint32_t count, const FleetArea& area, st
             v.messages = kSendMsg1 | kSendMsg5;
         }
         v.dims[0] = v.dims[1] = static_cast<int>(length) / 2;
-        v.dims[2] = v.dims[3] = static_cast<int>(beam) / 2;
+        // Small craft too have a beam: at least a metre each side.
+        const int beamMetres = static_cast<int>(std::max(beam, kMinBeamMetres));
+        v.dims[2] = beamMetres / 2;
+        v.dims[3] = beamMetres - beamMetres / 2;
+        const bool atBerth = v.navStatus == kNavStatusAtAnchor || v.navStatus == kNavStatusMoored;
+        const geo::LatLon at = atBerth ? water.DrawNearCoast(uniform) : water.Draw(uniform);
+        v.latitude = at.lat;
+        v.longitude = at.lon;
+        SetEta(v, now, std::lround(draw.Uniform(kMinEtaHours, kMaxEtaHours) * kMinutesPerHour));
+        v.steering = kKeepToWater;
         fleet.vessels.push_back(v);
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "emulator/fleet/Fleet.h"
+#include "geo/WaterPlacement.h"
+#include "platform/LocalClock.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,10 +24,19 @@ std::optional<FleetArea> ParseFleetArea(const std::string& text);
 // The area used when none is given: about 15 nautical miles each way around a position.
 FleetArea AreaAround(double latDeg, double lonDeg);
 
+geo::GeoBox BoxOf(const FleetArea& area);
+
 // Appends `count` vessels drawn from the built-in ship and port tables: positions uniform
-// in the area, courses uniform, speed and status plausible for the type (some at anchor
-// or moored), class A ships sending messages 1 and 5, pleasure craft and sailing vessels
-// (types 37 and 36) sending class B messages 18 and 24. MMSIs are unique, also against
-// `usedMmsi`, which collects them. The same seed gives the same vessels.
+// over the area's water (vessels at anchor or moored near a coast where it has one),
+// courses uniform, speed and status plausible for the type, class A ships sending
+// messages 1 and 5, pleasure craft and sailing vessels (types 37 and 36) sending class B
+// messages 18 and 24, an ETA hours to days after `now` and a destination from the port
+// table. Every vessel keeps to water. MMSIs are unique, also against `usedMmsi`, which
+// collects them. The same seed and time give the same vessels. An area without water
+// (the caller refuses it) gets its vessels anywhere in it.
+void AddRandomFleet(Fleet& fleet, std::uint32_t count, const FleetArea& area, std::uint32_t seed,
+                    std::unordered_set<std::uint32_t>& usedMmsi, const geo::WaterPlacement& water,
+                    const platform::LocalTime& now);
+// The same over the built-in land data, at the present local time.
 void AddRandomFleet(Fleet& fleet, std::uint32_t count, const FleetArea& area, std::uint32_t seed,
                     std::unordered_set<std::uint32_t>& usedMmsi);

@@ -57,6 +57,11 @@ TEST(FleetEngine, ThousandVesselsFollowTheSingleVesselsRulesFor400Seconds)
     Fleet fleet;
     std::unordered_set<std::uint32_t> used;
     AddRandomFleet(fleet, 1000, {59.0, 10.0, 60.0, 11.5}, 2024, used);
+    // The single vessel neither keeps to water nor stores an ETA: nor do these.
+    for (FleetVessel& v : fleet.vessels) {
+        v.steering = 0;
+        v.eta[0] = 0;
+    }
     // Some turn, some go fast: every row of the interval tables is met.
     for (std::size_t i = 0; i < fleet.vessels.size(); i += 7) fleet.vessels[i].rateOfTurn = 3.0F;
     for (std::size_t i = 3; i < fleet.vessels.size(); i += 11) fleet.vessels[i].speed = 25.0F;

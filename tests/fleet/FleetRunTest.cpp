@@ -107,4 +107,31 @@ TEST_F(FleetRun, EverySampleFleetIsDecodedWithEachVesselsNameAndPlace)
     }
 }
 
+// The area's water decides whether and how a random fleet starts.
+TEST_F(FleetRun, AreaWithoutWaterIsRefusedAndLittleWaterIsTold)
+{
+    const std::string out = m_work.File("never.txt");
+    const auto land = testsupport::RunProcess({testsupport::ProgramPath("vesgen"), "--fleet-random", "10",
+                                               "--fleet-area", "48,8,49,9", "--nmea-domsg1", "--output", out});
+    EXPECT_EQ(land.exitCode, 255);
+    EXPECT_NE(land.err.find("Error : the fleet area 48,8,49,9 is all land"), std::string::npos) << land.err;
+    EXPECT_EQ(access(out.c_str(), F_OK), -1);
+
+    struct Row {
+        const char* name;
+        const char* area;
+        const char* told;
+    };
+    for (const Row& row : {Row{"2 % sea by The Hague", "52,4.3,52.2,5", "% of the fleet area 52,4.3,52.2,5 is water"},
+                           Row{"Lake Geneva and its shores", "46,6,46.6,7", "has no sea; the random vessels are put on its lakes"}}) {
+        testsupport::BackgroundProcess vesgen({testsupport::ProgramPath("vesgen"), "--fleet-random", "20", "--fleet-area",
+                                               row.area, "--fleet-seed", "1", "--ignore-timings", "--output",
+                                               m_work.File("run.txt")});
+        sleep(2);
+        const testsupport::ProcessResult r = vesgen.Stop(SIGINT);
+        EXPECT_NE(r.err.find(row.told), std::string::npos) << row.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("Error"), std::string::npos) << row.name << ": " << r.err;
+    }
+}
+
 } // namespace
