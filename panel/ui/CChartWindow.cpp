@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
 #include "panel/chart/GeoCoastline.h"
@@ -86,6 +85,7 @@ void CChartWindow::ShowFrame(std::unique_ptr<tap::TapFrame> frame)
 void CChartWindow::ShowDetails()
 {
     const std::optional<std::uint32_t> mmsi = m_chart->SelectedMmsi();
+    m_detailsText.clear();
     if (!mmsi || !m_frame) {
         m_details->setText(QStringLiteral("Click a target for its details."));
         return;
@@ -95,12 +95,10 @@ void CChartWindow::ShowDetails()
         m_details->setText(QStringLiteral("MMSI %1 is no longer heard.").arg(*mmsi));
         return;
     }
-    m_details->setText(Rows(tap::DescribeTarget(*m_frame, *index)));
-}
-
-QString CChartWindow::DetailsText() const
-{
-    return QTextDocumentFragment::fromHtml(m_details->text()).toPlainText();
+    const std::vector<tap::DetailRow> rows = tap::DescribeTarget(*m_frame, *index);
+    for (const tap::DetailRow& row : rows)
+        m_detailsText += QString::fromStdString(row.label + ": " + row.value) + QLatin1Char('\n');
+    m_details->setText(Rows(rows));
 }
 
 QString CChartWindow::StatusText() const

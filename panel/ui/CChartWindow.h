@@ -24,7 +24,8 @@ public:
     // Stations in the last frame, own ship included.
     std::size_t StationCount() const { return m_frame ? m_frame->stations : 0; }
     const tap::TapFrame* Frame() const { return m_frame.get(); }
-    QString DetailsText() const;
+    // The selected target's fields, one "label: value" line each; empty without a selection.
+    const QString& DetailsText() const { return m_detailsText; }
     QString StatusText() const;
 
 private:
@@ -36,4 +37,5 @@ private:
     QLabel* m_status = nullptr;
     QPushButton* m_save = nullptr;
     std::unique_ptr<tap::TapFrame> m_frame;   // its scene moved into the chart
+    QString m_detailsText;
 };
