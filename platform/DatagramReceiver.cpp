@@ -16,6 +16,15 @@ constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
 
 } // namespace
 
+struct DatagramReceiver::Batch {
+    std::vector<iovec> slices;
+    std::vector<mmsghdr> headers;
+};
+
+DatagramReceiver::DatagramReceiver() : m_batch(std::make_unique<Batch>()) {}
+
+DatagramReceiver::~DatagramReceiver() = default;
+
 int DatagramReceiver::OpenLoopback()
 {
     Socket candidate(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -38,8 +47,10 @@ const std::vector<std::string_view>& DatagramReceiver::ReceiveWaiting(std::size_
     m_received.clear();
     if (!m_socket.IsValid() || maxDatagrams == 0 || maxBytes == 0) return m_received;
     m_buffer.resize(maxDatagrams * maxBytes);
-    std::vector<iovec> slices(maxDatagrams);
-    std::vector<mmsghdr> headers(maxDatagrams);
+    std::vector<iovec>& slices = m_batch->slices;
+    std::vector<mmsghdr>& headers = m_batch->headers;
+    slices.resize(maxDatagrams);
+    headers.resize(maxDatagrams);
     for (std::size_t i = 0; i < maxDatagrams; ++i) {
         slices[i] = {m_buffer.data() + i * maxBytes, maxBytes};
         headers[i] = {};

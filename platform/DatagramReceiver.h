@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,11 @@ namespace platform {
 // so that a burst of a large fleet's sentences is not lost before the reader gets to it.
 class DatagramReceiver {
 public:
+    DatagramReceiver();
+    ~DatagramReceiver();
+    DatagramReceiver(const DatagramReceiver&) = delete;
+    DatagramReceiver& operator=(const DatagramReceiver&) = delete;
+
     // 0, or the errno value of the step that failed.
     int OpenLoopback();
     bool IsOpen() const { return m_socket.IsValid(); }
@@ -25,8 +31,11 @@ public:
     const std::vector<std::string_view>& ReceiveWaiting(std::size_t maxDatagrams = 256, std::size_t maxBytes = 2048);
 
 private:
+    struct Batch;   // the system's message headers, kept from call to call
+
     Socket m_socket;
     std::uint16_t m_port = 0;
+    std::unique_ptr<Batch> m_batch;
     std::vector<char> m_buffer;
     std::vector<std::string_view> m_received;
 };

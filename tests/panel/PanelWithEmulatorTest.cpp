@@ -168,7 +168,9 @@ TEST(PanelWithEmulator, ChartCountsEveryStationTheFileHolds)
     const QPoint sart = widget.Viewport().ToScreen(chart::ToMercator(51.93, 3.62)).toPoint();
     QTest::mouseClick(&widget, Qt::LeftButton, {}, sart);
     EXPECT_TRUE(chart.DetailsText().startsWith("MMSI: 970012345\n")) << chart.DetailsText().toStdString();
-    if (const char* png = std::getenv("KVL_CHART_PNG")) EXPECT_TRUE(chart.grab().save(QString::fromLocal8Bit(png)));
+    if (const char* png = std::getenv("KVL_CHART_PNG")) {
+        EXPECT_TRUE(chart.grab().save(QString::fromLocal8Bit(png)));
+    }
     dialog.close();
 }
 
