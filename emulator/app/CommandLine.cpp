@@ -195,8 +195,24 @@ bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostr
 
 bool WantsVersion(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) == "--version") return true;
+    // The parser takes any unambiguous start of a long option's name for it, so the
+    // arguments are looked up the way it looks them up.
+    VesselSettings unused;
+    po::options_description description;
+    AddOptions(description, unused);
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        // "--version=x" is a value the option does not take: the parser's error tells it.
+        if (!argument.starts_with("--") || argument.size() == 2 || argument.find('=') != std::string_view::npos)
+            continue;
+        const std::string name(argument.substr(2));
+        try {
+            const po::option_description* option = description.find_nothrow(name, true);
+            if (option != nullptr && option->long_name() == "version") return true;
+        } catch (const po::error&) {
+            // An ambiguous start names no option.
+        }
+    }
     return false;
 }
 

@@ -15,6 +15,8 @@
 #include <cctype>
 #include <chrono>
 #include <iostream>
+#include <new>
+#include <utility>
 #include <string_view>
 
 namespace {
@@ -72,7 +74,9 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
     model.m_ownShip = s.nmeaOwnShip;
 }
 
-int RunVesgen(int argc, char** argv)
+namespace {
+
+int RunVesgenUnguarded(int argc, char** argv)
 {
     // Before anything is opened: a closed standard descriptor would otherwise be taken
     // by the lock file or the output, and text meant for the console would land there.
@@ -109,11 +113,19 @@ int RunVesgen(int argc, char** argv)
             return kRunNeverStarted;
         }
         WarnAboutUnsendableText(settings, std::cerr);
+        WarnAboutOutOfRangeValues(settings, std::cerr);
         const FleetOutcome outcome = RunFleet(settings);
         return outcome == FleetOutcome::Ran ? 0 : outcome == FleetOutcome::NeverStarted ? kRunNeverStarted : -1;
     }
 
-    if (!AnyMessageEnabled(settings)) {
+    for (const auto& [given, option] : {std::pair{!settings.fleetArea.empty(), "--fleet-area"},
+                                        std::pair{!settings.fleetSeed.empty(), "--fleet-seed"}}) {
+        if (given)
+            std::cerr << "Warning : " << option << " applies to a fleet (--fleet, --fleet-random); without one it is "
+                      << "ignored" << std::endl;
+    }
+    // An own ship without an AIS type still sends what its GPS receiver says.
+    if (!AnyMessageEnabled(settings) && !settings.nmeaOwnShip) {
         std::cerr << "Error : Nothing to do!\nPlease specify required types of message for generating with "
                      "--nmea-domsg<X> key, where X = 1,5,18,19,24"
                   << std::endl;
@@ -126,6 +138,7 @@ int RunVesgen(int argc, char** argv)
     }
 
     WarnAboutUnsendableText(settings, std::cerr);
+    WarnAboutOutOfRangeValues(settings, std::cerr);
     // Before the run's threads start, so that they inherit the hold on the signals.
     platform::StopSignals stopSignals;
     {
@@ -146,4 +159,17 @@ int RunVesgen(int argc, char** argv)
         control.Stop();
     }
     return 0;
+}
+
+} // namespace
+
+int RunVesgen(int argc, char** argv)
+{
+    try {
+        return RunVesgenUnguarded(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // A fleet or file larger than the machine can hold: said in one line, not a crash.
+        std::cerr << "Error : out of memory; the fleet or its file is larger than this machine can hold." << std::endl;
+        return -1;
+    }
 }

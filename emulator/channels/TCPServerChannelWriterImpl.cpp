@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <new>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -121,7 +122,13 @@ void TCPServerChannelWriterImpl::ServerThreadProc()
         return;
     }
     m_setUp.Set();
-    ServeClients();
+    try {
+        ServeClients();
+    } catch (const std::bad_alloc&) {
+        // A client's backlog the machine cannot hold: the output ends, as a lost one does.
+        ReportChannelLine("Error : [TCP] out of memory, the output is closed.");
+        m_stopEvent.Set();
+    }
     m_listenSocket.Close();
 }
 
@@ -250,6 +257,8 @@ bool TCPServerChannelWriterImpl::HandQueueTo(TcpClientSlot& client)
         std::lock_guard lock(m_queueLock);
         batch.swap(m_pendingData);
     }
+    if (batch.empty()) return true;
+    m_clientBound.NoteStep(batch.size());
     // Without a client the text is dropped: a later client gets only current sentences.
-    return batch.empty() || !client.IsTaken() || client.Queue(std::move(batch));
+    return !client.IsTaken() || client.Queue(std::move(batch), m_clientBound.Limit());
 }

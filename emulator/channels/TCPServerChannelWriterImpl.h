@@ -1,6 +1,8 @@
 #pragma once
 
 #include "emulator/channels/CChannelWriterBase.h"
+#include "emulator/channels/StreamBound.h"
+#include "emulator/channels/TcpClientSlot.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
 #include "platform/WakeSignal.h"
@@ -9,8 +11,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-class TcpClientSlot;
 
 // The TCP server channel: a server thread listens on the port, serves one client at a
 // time and sends it what Write queued; without a client the queued text is dropped.
@@ -22,7 +22,9 @@ class TcpClientSlot;
 // the queue never outlives a pass and a newcomer gets only current sentences.
 //
 // The place is freed only by a real hang-up: a reset, an error, a failed send or a
-// backlog overflow (see TcpClientSlot). A client that has only ended its sending side
+// backlog overflow (see TcpClientSlot). The client's bound is 8 MiB or a few times the
+// largest recent batch, whichever is more, so a client that reads at full speed is
+// never dropped, however large the steps. A client that has only ended its sending side
 // (a read-only consumer) keeps it; when a newcomer arrives, such a client is sent an
 // empty line between sentences, and it gives way only if that is answered by a reset,
 // as a peer that has closed both directions does. A client dropped for overflowing its
@@ -64,6 +66,7 @@ private:
     std::mutex m_queueLock;    // guards m_pendingData
     std::vector<char> m_pendingData;
     platform::Socket m_listenSocket;  // the server thread's while it runs
+    StreamBound m_clientBound{TcpClientSlot::kBacklogLimit};  // the server thread's
     const platform::WakeSignal m_wake;  // Write and Close wake the server thread
     platform::Event m_setUp;            // set once the thread listens or has failed to
 };

@@ -109,6 +109,25 @@ TEST(UdpWriter, RefusedDestinationKeepsTheRunGoing)
     writer->Release();
 }
 
+TEST(UdpWriter, StepsFasterThanTheirPacingKeepAFewStepsAndTellTheRest)
+{
+    const Receiver receiver(AF_INET);
+    auto* udp = new UDPChannelWriterImpl;
+    ChannelWriterPtr writer(udp);
+    ASSERT_TRUE(writer->Open(("127.0.0.1:" + std::to_string(receiver.port)).c_str()));
+    std::string step;
+    for (int i = 0; i < 5000; ++i) step += "!AIVDM,1,1,,A,1l3IT0?tSrR<hjPJVpH1hQKp0000,0*24\r\n";
+    channeltest::FdCapture err(2);
+    // Twenty steps at once, far more than the sender sends meanwhile: the queue keeps four
+    // steps' worth and drops the oldest of the rest.
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(writer->Write(step.data(), static_cast<std::uint32_t>(step.size())));
+    EXPECT_GT(udp->DroppedSentences(), 0u);
+    EXPECT_LE(udp->DroppedSentences(), 16u * 5000);
+    writer->Close();
+    EXPECT_NE(err.Text().find("Warning : [UDP] output too slow, "), std::string::npos) << err.Text();
+    EXPECT_TRUE(err.Text().ends_with(" s.\n")) << err.Text();
+}
+
 TEST(UdpWriter, BadDestinationsAreRefusedWithAMessage)
 {
     const char* const bad[] = {"",          "127.0.0.1",       "127.0.0.1:",      ":10110",  "127.0.0.1:0",
