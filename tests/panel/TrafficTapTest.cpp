@@ -31,31 +31,6 @@ Target Station(std::uint32_t mmsi, StationKind kind, double lat = 52.0, double l
     return t;
 }
 
-// Every kind of the picture has its symbol; one the messages never told is drawn as class A.
-TEST(ChartFeed, KindsAndMissingValues)
-{
-    const std::pair<StationKind, chart::StationKind> kinds[] = {
-        {StationKind::Unknown, chart::StationKind::ClassA},       {StationKind::ClassA, chart::StationKind::ClassA},
-        {StationKind::ClassB, chart::StationKind::ClassB},        {StationKind::BaseStation, chart::StationKind::BaseStation},
-        {StationKind::AtonReal, chart::StationKind::AtonReal},    {StationKind::AtonVirtual, chart::StationKind::AtonVirtual},
-        {StationKind::SarAircraft, chart::StationKind::SarAircraft}, {StationKind::Sart, chart::StationKind::Sart},
-        {StationKind::Mob, chart::StationKind::Mob},              {StationKind::Epirb, chart::StationKind::Epirb},
-    };
-    for (const auto& [picture, expected] : kinds) EXPECT_EQ(tap::ChartKindOf(picture), expected) << static_cast<int>(picture);
-
-    Target silent = Station(1, StationKind::ClassA);   // speed, course, heading not available
-    const chart::ChartTarget drawn = tap::ToChartTarget(silent, silent.lastPositionMs + 1000);
-    EXPECT_TRUE(std::isnan(drawn.sogKnots) && std::isnan(drawn.cogDeg) && std::isnan(drawn.headingDeg));
-    EXPECT_FALSE(drawn.lost);
-    // Class A without a speed is lost after 60 s without a position (the 0-14 kn row).
-    EXPECT_FALSE(tap::ToChartTarget(silent, silent.lastPositionMs + 60000).lost);
-    EXPECT_TRUE(tap::ToChartTarget(silent, silent.lastPositionMs + 60001).lost);
-    // A SART keeps its place on the chart for 18 minutes.
-    const Target sart = Station(970000001, StationKind::Sart);
-    EXPECT_FALSE(tap::ToChartTarget(sart, sart.lastPositionMs + 1080000).lost);
-    EXPECT_TRUE(tap::ToChartTarget(sart, sart.lastPositionMs + 1080001).lost);
-}
-
 // The own ship is the AIVDO station when one is heard, else the form's vessel; a form station
 // made a beacon keeps its distress symbol.
 TEST(ChartFeed, OwnShipAndItsReference)
@@ -65,6 +40,9 @@ TEST(ChartFeed, OwnShipAndItsReference)
     OwnShip none;
     const tap::TapFrame byForm = tap::MakeFrame(targets, none, 244000101, 1000000);
     ASSERT_EQ(byForm.stations, 2u);
+    // Speed, course and heading never reported: not available on the chart, not zero.
+    const chart::ChartTarget& silent = byForm.scene.Targets()[1];
+    EXPECT_TRUE(std::isnan(silent.sogKnots) && std::isnan(silent.cogDeg) && std::isnan(silent.headingDeg));
     EXPECT_EQ(byForm.ownIndex, std::optional<std::size_t>(0));
     EXPECT_EQ(byForm.scene.Targets()[0].kind, chart::StationKind::OwnShip);
     ASSERT_TRUE(byForm.reference);
