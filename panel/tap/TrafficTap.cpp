@@ -26,17 +26,23 @@ TrafficTap::TrafficTap() = default;
 
 TrafficTap::~TrafficTap()
 {
-    m_stop = true;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_copied.notify_all();
     m_wake.Signal();
-    if (m_thread.joinable()) m_thread.join();
+    if (m_reader.joinable()) m_reader.join();
+    if (m_builder.joinable()) m_builder.join();
 }
 
 int TrafficTap::Open(FrameReady onFrame)
 {
-    if (m_thread.joinable()) return 0;
+    if (m_reader.joinable()) return 0;
     if (const int error = m_receiver.OpenLoopback(); error != 0) return error;
     m_onFrame = std::move(onFrame);
-    m_thread = std::thread([this] { Run(); });
+    m_builder = std::thread([this] { Build(); });
+    m_reader = std::thread([this] { Read(); });
     return 0;
 }
 
@@ -45,6 +51,7 @@ void TrafficTap::Restart(std::optional<std::uint32_t> formMmsi)
     {
         const std::lock_guard lock(m_mutex);
         m_restart = true;
+        ++m_run;
         m_formMmsi = formMmsi;
         m_frame.reset();
     }
@@ -57,29 +64,55 @@ std::unique_ptr<TapFrame> TrafficTap::TakeFrame()
     return std::move(m_frame);
 }
 
-void TrafficTap::Publish(const TrafficPicture& picture, const TapCounters& counters,
-                         std::optional<std::uint32_t> formMmsi)
+bool TrafficTap::Offer(const TrafficPicture& picture, const TapCounters& counters, std::optional<std::uint32_t> formMmsi,
+                       std::uint64_t run)
 {
-    std::vector<Target> targets;
-    picture.Snapshot(targets);
-    auto frame = std::make_unique<TapFrame>(MakeFrame(std::move(targets), picture.Own(), formMmsi, NowMs()));
-    frame->counters = counters;
-    {
-        const std::lock_guard lock(m_mutex);
-        // A restart while this frame was built makes it stale.
-        if (m_restart) return;
-        m_frame = std::move(frame);
-    }
-    if (m_onFrame) m_onFrame();
+    const std::lock_guard lock(m_mutex);
+    if (m_building || m_copy) return false;
+    Copy& copy = m_copy.emplace();
+    picture.Snapshot(copy.targets);
+    copy.own = picture.Own();
+    copy.formMmsi = formMmsi;
+    copy.counters = counters;
+    copy.run = run;
+    m_copied.notify_one();
+    return true;
 }
 
-void TrafficTap::Run()
+void TrafficTap::Build()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_stop) {
+        m_copied.wait(lock, [this] { return m_stop || m_copy; });
+        if (m_stop) break;
+        Copy copy = std::move(*m_copy);
+        m_copy.reset();
+        m_building = true;
+        lock.unlock();
+        const Clock::time_point start = Clock::now();
+        auto frame = std::make_unique<TapFrame>(MakeFrame(std::move(copy.targets), copy.own, copy.formMmsi, NowMs()));
+        frame->counters = copy.counters;
+        const Clock::duration took = Clock::now() - start;
+        lock.lock();
+        m_building = false;
+        m_lastBuild = took;
+        // A restart while this frame was built makes it stale.
+        if (copy.run != m_run) continue;
+        m_frame = std::move(frame);
+        lock.unlock();
+        if (m_onFrame) m_onFrame();
+        lock.lock();
+    }
+}
+
+void TrafficTap::Read()
 {
     auto picture = std::make_unique<TrafficPicture>();
     auto reader = std::make_unique<NmeaReader>();
     std::vector<NmeaMessage> messages;
     TapCounters counters;
     std::optional<std::uint32_t> formMmsi;
+    std::uint64_t run = 0;   // the restart the picture belongs to
     bool changed = false;
     Clock::time_point lastFrame = Clock::now();
     Clock::duration spacing = kFrameInterval;
@@ -102,12 +135,14 @@ void TrafficTap::Run()
             const std::lock_guard lock(m_mutex);
             if (m_restart) {
                 m_restart = false;
+                run = m_run;
                 formMmsi = m_formMmsi;
                 picture = std::make_unique<TrafficPicture>();
                 reader = std::make_unique<NmeaReader>();
                 counters = {};
                 changed = true;
             }
+            spacing = std::max<Clock::duration>(kFrameInterval, kBuildTimeFactor * m_lastBuild);
         }
         const Clock::time_point drainStart = Clock::now();
         while (!m_stop && Clock::now() - drainStart < kLongestDrain) {
@@ -123,14 +158,12 @@ void TrafficTap::Run()
             changed = true;
         }
         const bool anyone = picture->Size() > 0 || picture->Own().lastHeardMs != 0;
-        const Clock::time_point now = Clock::now();
-        if (!(changed || anyone) || now < nextFrame()) continue;
+        if (!(changed || anyone) || Clock::now() < nextFrame()) continue;
         counters.reader = reader->Stats();
         counters.leftOut = picture->LeftOut();
-        Publish(*picture, counters, formMmsi);
-        const Clock::time_point built = Clock::now();
-        spacing = std::max<Clock::duration>(kFrameInterval, kBuildTimeFactor * (built - now));
-        lastFrame = built;
+        // A builder still busy takes the next copy instead.
+        if (!Offer(*picture, counters, formMmsi, run)) continue;
+        lastFrame = Clock::now();
         changed = false;
     }
 }

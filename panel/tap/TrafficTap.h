@@ -1,11 +1,13 @@
 #pragma once
 
 // The chart's tap on the run: a loopback UDP port that the emulator is given as one more
-// output, read on a thread of its own, decoded into the traffic picture, and turned into a
-// chart frame a few times a second. The user-interface thread only takes finished frames.
+// output, read on a thread of its own and decoded into the traffic picture; a copy of the
+// picture is turned into a chart frame a few times a second on a second thread, so that
+// reading never waits for indexing. The user-interface thread only takes finished frames.
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,17 +51,36 @@ public:
     std::unique_ptr<TapFrame> TakeFrame();
 
 private:
-    void Run();
-    void Publish(const TrafficPicture& picture, const TapCounters& counters, std::optional<std::uint32_t> formMmsi);
+    // A copy of the picture, waiting to become a frame.
+    struct Copy {
+        std::vector<Target> targets;
+        OwnShip own;
+        std::optional<std::uint32_t> formMmsi;
+        TapCounters counters;
+        std::uint64_t run = 0;
+    };
+
+    void Read();
+    void Build();
+    // Hands a copy of the picture of restart `run` to the builder unless it is still busy with
+    // the last one; false then.
+    bool Offer(const TrafficPicture& picture, const TapCounters& counters, std::optional<std::uint32_t> formMmsi,
+               std::uint64_t run);
 
     platform::DatagramReceiver m_receiver;
     platform::WakeSignal m_wake;
     FrameReady m_onFrame;
     std::atomic<bool> m_stop{false};
-    std::thread m_thread;
+    std::thread m_reader;
+    std::thread m_builder;
 
     std::mutex m_mutex;   // guards what follows
+    std::condition_variable m_copied;
+    std::optional<Copy> m_copy;   // for the builder
+    bool m_building = false;
+    std::chrono::steady_clock::duration m_lastBuild{};
     std::unique_ptr<TapFrame> m_frame;
+    std::uint64_t m_run = 0;   // counts restarts; frames of an earlier run are dropped
     bool m_restart = false;
     std::optional<std::uint32_t> m_formMmsi;
 };
