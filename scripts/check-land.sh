@@ -84,9 +84,30 @@ landed=$(wc -l < on_land.txt)
 echo "positions on land by GSHHG ($resolution): $landed, of $(cut -f3 on_land.txt | sort -u | wc -l) vessels" \
      "(looked up in $((SECONDS - start)) s)"
 if [ "$landed" -gt 0 ]; then
-  IFS=/ read -r west east south north <<< "$region"
-  gmt coast -M -W -D"$resolution" -R"$((west - 1))/$((east + 1))/$((south - 1))/$((north + 1))" > coast.txt
-  cut -f1,2 on_land.txt | gmt mapproject -Lcoast.txt+uk > distances.txt
+  # Distances to the coastline near each position: a tenth of a degree at a time, so that
+  # each look-up has only a few shorelines to measure.
+  python3 - "$resolution" <<'PY' > distances.txt
+import collections, math, subprocess, sys
+resolution = sys.argv[1]
+margin = 0.03  # degrees: about 2 km of latitude
+cells = collections.defaultdict(list)
+for line in open("on_land.txt"):
+    lon, lat = map(float, line.split()[:2])
+    cells[(math.floor(lat * 10), math.floor(lon * 10))].append((lon, lat))
+for (row, column), points in sorted(cells.items()):
+    region = f"{column / 10 - margin}/{(column + 1) / 10 + margin}/{row / 10 - margin}/{(row + 1) / 10 + margin}"
+    coast = subprocess.run(["gmt", "coast", "-M", "-W", f"-D{resolution}", f"-R{region}"],
+                           capture_output=True, text=True, check=True).stdout
+    if not any(line and not line.startswith(">") for line in coast.splitlines()):
+        for lon, lat in points:
+            print(lon, lat, "inf")  # no coastline within the margin
+        continue
+    with open("coast.txt", "w") as out:
+        out.write(coast)
+    text = "".join(f"{lon} {lat}\n" for lon, lat in points)
+    print(subprocess.run(["gmt", "mapproject", "-Lcoast.txt+uk"], input=text, capture_output=True, text=True,
+                         check=True).stdout, end="")
+PY
   awk '{ d = $3 * 1000; if (d <= 50) a++; else if (d <= 200) b++; else if (d <= 1000) c++; else e++ }
        END { printf "  metres from the coastline: <=50: %d, 50-200: %d, 200-1000: %d, >1000: %d\n", a, b, c, e }' distances.txt
   sort -g -k3 -r distances.txt | head -5 | awk '{ printf "  farthest: %s %s (%.0f m)\n", $1, $2, $3 * 1000 }'
