@@ -40,4 +40,38 @@ LocalTime GetUtcTime()
     return t;
 }
 
+namespace {
+
+struct SplitMoment {
+    std::time_t seconds;
+    unsigned millisecond;
+};
+
+SplitMoment Split(std::chrono::system_clock::time_point moment)
+{
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(moment.time_since_epoch()).count();
+    const auto seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    return {static_cast<std::time_t>(seconds), static_cast<unsigned>(ms - seconds * 1000)};
+}
+
+} // namespace
+
+LocalTime LocalTimeAt(std::chrono::system_clock::time_point moment)
+{
+    const SplitMoment split = Split(moment);
+    std::tm tm{};
+    localtime_r(&split.seconds, &tm);
+    return FromTm(tm);
+}
+
+LocalTime UtcTimeAt(std::chrono::system_clock::time_point moment)
+{
+    const SplitMoment split = Split(moment);
+    std::tm tm{};
+    gmtime_r(&split.seconds, &tm);
+    LocalTime t = FromTm(tm);
+    t.millisecond = split.millisecond;
+    return t;
+}
+
 } // namespace platform

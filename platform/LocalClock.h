@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace platform {
@@ -19,6 +20,10 @@ LocalTime GetLocalTime();
 
 // The same fields in UTC, with milliseconds: the time a GPS receiver reports.
 LocalTime GetUtcTime();
+
+// The same two readings for a given moment instead of now.
+LocalTime LocalTimeAt(std::chrono::system_clock::time_point moment);
+LocalTime UtcTimeAt(std::chrono::system_clock::time_point moment);
 
 // Where a component reads the local time from; tests put a fixed time here.
 using LocalTimeSource = std::function<LocalTime()>;

@@ -178,13 +178,18 @@ int OutputDevice::OpenStandardOutput(OutputDevice& device)
 
 DeviceWriteResult OutputDevice::Write(const char* data, std::size_t count)
 {
+    return Write(data, count, kWriteBudget);
+}
+
+DeviceWriteResult OutputDevice::Write(const char* data, std::size_t count, std::chrono::milliseconds budget)
+{
     DeviceWriteResult result;
     if (m_fd < 0) {
         result.error = EBADF;
         return result;
     }
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + kWriteBudget;
+    const Clock::time_point deadline = Clock::now() + std::min(budget, kWriteBudget);
 
     // Waits until the device takes more data; false when the budget has run out.
     auto waitWritable = [&] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -58,6 +59,8 @@ public:
     int NativeHandle() const { return m_fd; }
 
     DeviceWriteResult Write(const char* data, std::size_t count);
+    // The same, waiting for room at most `budget` (at most the 1.5 s above).
+    DeviceWriteResult Write(const char* data, std::size_t count, std::chrono::milliseconds budget);
 
     // Pushes file data to the disk; other kinds hold nothing to flush. 0 or errno.
     int Flush();

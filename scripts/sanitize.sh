@@ -11,7 +11,7 @@ stages=("$@")
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # The emulator's suites, one test folder each; the panel is not built.
-suites=(encoding model channels app)
+suites=(encoding model channels fleet app)
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -11,7 +11,8 @@
 bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostream& out);
 bool ParseCommandLine(int argc, char** argv, VesselSettings& settings);
 
-// True when `--version` is among the arguments: the program prints VersionText() and ends
-// before it takes the single-instance lock or opens anything.
+// True when `--version`, or any start of it the parser takes for it (`--vers`), is among
+// the arguments: the program prints VersionText() and ends before it takes the
+// single-instance lock or opens anything.
 bool WantsVersion(int argc, char** argv);
 std::string VersionText();  // "KVL AIS Emulator 1.0.192"

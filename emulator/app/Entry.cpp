@@ -15,7 +15,10 @@
 #include <cctype>
 #include <chrono>
 #include <iostream>
+#include <new>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,6 +30,12 @@ bool IsConsoleOutput(const std::string& output)
     constexpr std::string_view kConsole = "CON";
     return std::equal(output.begin(), output.end(), kConsole.begin(), kConsole.end(),
                       [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
+
+bool AnyConsoleOutput(const VesselSettings& s)
+{
+    const std::vector<std::string> outputs = OutputList(s);
+    return std::any_of(outputs.begin(), outputs.end(), IsConsoleOutput);
 }
 
 bool AnyMessageEnabled(const VesselSettings& s)
@@ -60,6 +69,8 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
     model.m_serialBaudRate = s.outputBaudRate;
     model.m_serialDataBits = s.outputDataBits;
     model.m_serialStopBits = s.outputStopBits;
+    model.m_outputs = s.outputs;
+    model.m_network = NetworkOptionsOf(s);
     model.m_ignoreTimings = s.ignoreTimings;
     model.m_enableMsg1 = s.nmeaDoMsg1;
     model.m_enableMsg5 = s.nmeaDoMsg5;
@@ -72,7 +83,9 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
     model.m_ownShip = s.nmeaOwnShip;
 }
 
-int RunVesgen(int argc, char** argv)
+namespace {
+
+int RunVesgenUnguarded(int argc, char** argv)
 {
     // Before anything is opened: a closed standard descriptor would otherwise be taken
     // by the lock file or the output, and text meant for the console would land there.
@@ -104,28 +117,37 @@ int RunVesgen(int argc, char** argv)
     if (settings.checkUpdate) return CheckForUpdate();
 
     if (WantsFleet(settings)) {
-        if (closedAtStart.output && IsConsoleOutput(settings.output)) {
+        if (closedAtStart.output && AnyConsoleOutput(settings)) {
             std::cerr << "Error : standard output is closed, there is nowhere to write the sentences." << std::endl;
             return kRunNeverStarted;
         }
         WarnAboutUnsendableText(settings, std::cerr);
+        WarnAboutOutOfRangeValues(settings, std::cerr);
         const FleetOutcome outcome = RunFleet(settings);
         return outcome == FleetOutcome::Ran ? 0 : outcome == FleetOutcome::NeverStarted ? kRunNeverStarted : -1;
     }
 
-    if (!AnyMessageEnabled(settings)) {
+    for (const auto& [given, option] : {std::pair{!settings.fleetArea.empty(), "--fleet-area"},
+                                        std::pair{!settings.fleetSeed.empty(), "--fleet-seed"}}) {
+        if (given)
+            std::cerr << "Warning : " << option << " applies to a fleet (--fleet, --fleet-random); without one it is "
+                      << "ignored" << std::endl;
+    }
+    // An own ship without an AIS type still sends what its GPS receiver says.
+    if (!AnyMessageEnabled(settings) && !settings.nmeaOwnShip) {
         std::cerr << "Error : Nothing to do!\nPlease specify required types of message for generating with "
                      "--nmea-domsg<X> key, where X = 1,5,18,19,24"
                   << std::endl;
         return -1;
     }
 
-    if (closedAtStart.output && IsConsoleOutput(settings.output)) {
+    if (closedAtStart.output && AnyConsoleOutput(settings)) {
         std::cerr << "Error : standard output is closed, there is nowhere to write the sentences." << std::endl;
         return kRunNeverStarted;
     }
 
     WarnAboutUnsendableText(settings, std::cerr);
+    WarnAboutOutOfRangeValues(settings, std::cerr);
     // Before the run's threads start, so that they inherit the hold on the signals.
     platform::StopSignals stopSignals;
     {
@@ -146,4 +168,17 @@ int RunVesgen(int argc, char** argv)
         control.Stop();
     }
     return 0;
+}
+
+} // namespace
+
+int RunVesgen(int argc, char** argv)
+{
+    try {
+        return RunVesgenUnguarded(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // A fleet or file larger than the machine can hold: said in one line, not a crash.
+        std::cerr << "Error : out of memory; the fleet or its file is larger than this machine can hold." << std::endl;
+        return -1;
+    }
 }

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -162,6 +163,16 @@ FleetOutcome RunFleet(const VesselSettings& s)
         std::cerr << "Error : " << error << std::endl;
         return FleetOutcome::BadRequest;
     }
+    if (s.fleetRandom > kMaxFleetVessels) {
+        std::cerr << "Error : --fleet-random " << s.fleetRandom << " is more than the " << kMaxFleetVessels
+                  << " vessels a run takes" << std::endl;
+        return FleetOutcome::BadRequest;
+    }
+    const std::uint64_t randomStations = std::uint64_t{s.fleetAton} + s.fleetBaseStations + s.fleetSarAircraft +
+                                         s.fleetBeacons;
+    if (!s.fleetArea.empty() && s.fleetRandom == 0 && randomStations == 0)
+        std::cerr << "Warning : --fleet-area places random vessels and stations only; without them it is ignored"
+                  << std::endl;
     FleetArea area = AreaAround(s.vesselLat, s.vesselLon);
     if (!s.fleetArea.empty()) {
         const std::optional<FleetArea> given = ParseFleetArea(s.fleetArea);
@@ -199,10 +210,20 @@ FleetOutcome RunFleet(const VesselSettings& s)
     }
     if (!s.fleet.empty()) {
         std::string error;
-        if (!ReadFleetCsv(s.fleet, commandLine, fleet, error)) {
+        std::vector<std::string> warnings;
+        const bool read = ReadFleetCsv(s.fleet, commandLine, fleet, error, &warnings);
+        for (const std::string& warning : warnings) std::cerr << "Warning : " << warning << '\n';
+        if (!read) {
             std::cerr << "Error : " << error << std::endl;
             return FleetOutcome::BadRequest;
         }
+        std::cerr << std::flush;
+    }
+    if (const std::uint64_t total = fleet.vessels.size() + std::uint64_t{s.fleetRandom} + randomStations;
+        total > kMaxFleetVessels) {
+        std::cerr << "Error : " << total << " vessels and stations in all are more than the " << kMaxFleetVessels
+                  << " a run takes" << std::endl;
+        return FleetOutcome::BadRequest;
     }
     if (s.keepToWater)
         for (FleetVessel& v : fleet.vessels) v.steering |= kKeepToWater;
@@ -240,7 +261,7 @@ FleetOutcome RunFleet(const VesselSettings& s)
     // Before the run's threads start, so that they inherit the hold on the signals.
     platform::StopSignals stopSignals;
     FleetEngine engine(fleet, {!s.ignoreCrc, s.nmeaUpperCrc}, s.ignoreTimings);
-    FleetRun run(engine, s.output, {s.outputBaudRate, s.outputDataBits, s.outputStopBits});
+    FleetRun run(engine, OutputList(s), {{s.outputBaudRate, s.outputDataBits, s.outputStopBits}, NetworkOptionsOf(s)});
     if (!run.Start(firstSpread, seed)) {
         run.Stop();
         return FleetOutcome::NeverStarted;
@@ -249,5 +270,5 @@ FleetOutcome RunFleet(const VesselSettings& s)
     while (run.Running() && !stopSignals.Wait(kPollInterval)) {
     }
     run.Stop();
-    return FleetOutcome::Ran;
+    return run.OutOfMemory() ? FleetOutcome::OutOfMemory : FleetOutcome::Ran;
 }

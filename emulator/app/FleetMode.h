@@ -9,6 +9,7 @@ enum class FleetOutcome {
     Ran,           // ran until its channel or its thread ended
     NeverStarted,  // the output could not be opened or configured
     BadRequest,    // wrong fleet options or file, or nothing to send
+    OutOfMemory,   // a step larger than the machine can hold ended the run
 };
 
 // Builds the fleet (the command-line vessel first, when it has anything to send) and

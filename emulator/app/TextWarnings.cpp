@@ -1,10 +1,15 @@
 #include "emulator/app/TextWarnings.h"
 
 #include "emulator/encoding/BitFields.h"
+#include "emulator/encoding/PrintableText.h"
 #include "emulator/encoding/StationMessages.h"
+#include "emulator/fleet/VesselRanges.h"
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <string>
+#include <variant>
 
 namespace {
 
@@ -21,28 +26,35 @@ const TextOption kTextOptions[] = {
     {"--safety-text", &VesselSettings::safetyText, kSafetyTextMaxChars},
 };
 
+using NumericField = std::variant<int VesselSettings::*, std::uint32_t VesselSettings::*, float VesselSettings::*,
+                                  double VesselSettings::*>;
+struct NumericOption {
+    const char* column;  // the option without its dashes
+    NumericField field;
+};
+
+using S = VesselSettings;
+const NumericOption kNumericOptions[] = {
+    {"vessel-mmsi", &S::vesselMmsi},     {"vessel-imo", &S::vesselImo},   {"vessel-type", &S::vesselType},
+    {"vessel-dima", &S::vesselDimA},     {"vessel-dimb", &S::vesselDimB}, {"vessel-dimc", &S::vesselDimC},
+    {"vessel-dimd", &S::vesselDimD},     {"vessel-postdevice", &S::vesselPosDevice},
+    {"vessel-status", &S::vesselStatus}, {"vessel-lat", &S::vesselLat},   {"vessel-lon", &S::vesselLon},
+    {"vessel-sog", &S::vesselSog},       {"vessel-cog", &S::vesselCog},   {"vessel-rot", &S::vesselRot},
+};
+
+// The value as the shortest text that reads back the same, in its own type.
+template <class T>
+std::string ValueText(T value)
+{
+    char text[48];
+    const auto [end, error] = std::to_chars(std::begin(text), std::end(text), value);
+    return error == std::errc() ? std::string(text, end) : std::string("?");
+}
+
 bool CarriedAsTyped(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= ' ' && byte <= '_';
-}
-
-// Control and non-ASCII bytes would garble the terminal; they are shown as \xNN.
-std::string Printable(const std::string& text)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= ' ' && byte < 0x7F) {
-            shown += c;
-        } else {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xF];
-        }
-    }
-    return shown;
 }
 
 // An aid to navigation's name goes on in message 21's name extension.
@@ -70,9 +82,25 @@ void WarnAboutUnsendableText(const VesselSettings& settings, std::ostream& err)
             err << "Warning : " << option.name << " has " << text.size() << " characters; only the first " << chars
                 << " are sent" << std::endl;
         if (std::all_of(text.begin(), text.end(), CarriedAsTyped)) continue;
-        err << "Warning : " << option.name << " \"" << Printable(text)
+        err << "Warning : " << option.name << " \"" << PrintableText(text)
             << "\" has characters AIS text cannot carry (only upper case, digits, blank and "
                "punctuation); it is sent as \""
             << SixBitTextAsSent(text, chars) << "\"" << std::endl;
+    }
+}
+
+void WarnAboutOutOfRangeValues(const VesselSettings& settings, std::ostream& err)
+{
+    for (const NumericOption& option : kNumericOptions) {
+        const ValueRange* range = RangeOfColumn(option.column);
+        if (range == nullptr) continue;
+        std::visit(
+            [&](auto member) {
+                const auto value = settings.*member;
+                if (InRange(*range, static_cast<double>(value))) return;
+                err << "Warning : --" << option.column << " " << ValueText(value) << " is "
+                    << OutOfRangeText(*range) << std::endl;
+            },
+            option.field);
     }
 }

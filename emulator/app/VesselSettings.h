@@ -1,7 +1,10 @@
 #pragma once
 
+#include "emulator/channels/ChannelSelection.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The values of vesgen's command-line options, filled once by ParseCommandLine and read
 // by program entry. A default-constructed record holds each option's default: the
@@ -63,4 +66,22 @@ struct VesselSettings {
     std::uint32_t fleetSarAircraft = 0;   // random SAR aircraft
     std::uint32_t fleetBeacons = 0;       // random distress beacons
     bool keepToWater = false;    // command-line and CSV vessels steer clear of land
+    // Several outputs and the network outputs' settings.
+    std::vector<std::string> outputs;  // every --output as given; `output` holds the first
+    int tcpClients = 1;          // clients the TCP server serves at once
+    std::string tcpBind;         // address the TCP server listens on; empty: every interface
+    int udpTtl = 1;              // TTL or hop limit of multicast datagrams
+    std::string udpInterface;    // interface multicast leaves from; empty: the system's choice
 };
+
+// The network outputs' settings of the run.
+inline NetworkOptions NetworkOptionsOf(const VesselSettings& s)
+{
+    return NetworkOptions{s.tcpClients, s.tcpBind, s.udpTtl, s.udpInterface};
+}
+
+// Every output of the run: each --output given, or the default.
+inline std::vector<std::string> OutputList(const VesselSettings& s)
+{
+    return s.outputs.empty() ? std::vector<std::string>{s.output} : s.outputs;
+}

@@ -11,6 +11,9 @@
 
 namespace {
 
+// A device already behind waits this long for room, so that a slow reader costs each
+// step little time; a reader that keeps up takes whole steps within the full wait.
+constexpr std::chrono::milliseconds kBehindWriteBudget{250};
 // After Close, how long a slow reader may take the text still waiting for it.
 constexpr std::chrono::milliseconds kCloseDeliveryLimit{1500};
 
@@ -59,22 +62,35 @@ bool CBasicFileWriter::Write(const char* data, std::uint32_t count)
 {
     if (!m_file.IsOpen()) return false;
     if (data == nullptr && count != 0) return false;
-    // What a slow device did not take last time goes first, so the reader sees every
-    // sentence whole and in order; the backlog is bounded by dropping whole sentences.
-    const std::size_t dropped = m_backlog.Append(std::string_view(data, count));
-    const std::string_view pending = m_backlog.Pending();
-    const platform::DeviceWriteResult result = m_file.Write(pending.data(), pending.size());
-    m_backlog.Consume(result.written);
+    const std::string_view text(data, count);
+    if (!text.empty()) m_backlog.NoteStep(text.size());
+    platform::DeviceWriteResult result;
+    if (m_backlog.Empty()) {
+        // The device first: only what it does not take waits, so a device that keeps up
+        // gets every sentence however large the write.
+        result = m_file.Write(text.data(), text.size());
+        if (!result.channelGone) m_backlog.KeepUntaken(text, result.written);
+    } else {
+        // What a slow device did not take last time goes first, so the reader sees every
+        // sentence whole and in order; the backlog is bounded by dropping whole sentences.
+        m_backlog.Append(text);
+        const std::string_view pending = m_backlog.Pending();
+        result = m_file.Write(pending.data(), pending.size(), kBehindWriteBudget);
+        m_backlog.Consume(result.written);
+    }
     if (result.error != 0) m_lastError = static_cast<std::uint32_t>(result.error);
     // A reader or device that has gone for good ends the run; anything else (a full
     // disk, a reader too slow to take the text) only delays the text.
     if (result.channelGone) {
         m_backlog.Clear();
+        m_backlog.TakeDroppedSentences();  // the run ends with the error line, not a loss count
         if (!m_stopEvent.IsSet())
             ReportChannelLine("Error : [FILE] write error, code = " + std::to_string(result.error));
         m_stopEvent.Set();
         return false;
     }
+    const std::size_t dropped = m_backlog.TakeDroppedSentences();
+    m_loss.Dropped(dropped);
     return dropped == 0 && m_backlog.Empty();
 }
 
@@ -84,6 +100,8 @@ bool CBasicFileWriter::Close()
     DeliverBacklog();
     Flush();
     m_backlog.Clear();
+    m_loss.Dropped(m_backlog.TakeDroppedSentences());
+    m_loss.Flush();
     m_file.Close();
     m_stopEvent.Set();
     return true;

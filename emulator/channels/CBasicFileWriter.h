@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulator/channels/CChannelWriterBase.h"
+#include "emulator/channels/LossReport.h"
 #include "emulator/channels/SentenceBacklog.h"
 #include "platform/OutputDevice.h"
 
@@ -9,7 +10,8 @@
 
 // The writer for files, the console ("CON", any case) and serial ports. Every Write
 // goes to the operating system; only what a slow device leaves untaken waits, in a
-// bounded backlog of whole sentences that leaves first on the next Write.
+// backlog of whole sentences that leaves first on the next Write. The backlog's bound
+// grows with the writes (see SentenceBacklog); what it drops is told on standard error.
 class CBasicFileWriter final : public CChannelWriterBase {
 public:
     CBasicFileWriter() = default;
@@ -32,6 +34,12 @@ public:
     // The operating system's error code of the last failed operation.
     std::uint32_t LastError() const { return m_lastError; }
 
+    // Sentences dropped for a device too slow for the stream, since Open.
+    std::uint64_t DroppedSentences() const { return m_loss.Total(); }
+    // Sentences dropped on their way to this writer (by a queue in front of it), told
+    // with its own; any thread may call it.
+    void TellDropped(std::uint64_t sentences) { m_loss.Dropped(sentences); }
+
 private:
     ~CBasicFileWriter() = default;
     bool OpenTarget(const char* target, platform::OpenMode mode);
@@ -40,5 +48,6 @@ private:
 
     platform::OutputDevice m_file;  // not open while no file is held
     SentenceBacklog m_backlog;
+    LossReport m_loss{"FILE"};
     std::uint32_t m_lastError = 0;
 };

@@ -31,9 +31,9 @@ void TcpClientSlot::KeepOnlySentenceInProgress()
     m_backlog.resize(end);
 }
 
-bool TcpClientSlot::Queue(std::vector<char>&& text)
+bool TcpClientSlot::Queue(std::vector<char>&& text, std::size_t limit)
 {
-    if (m_backlog.size() - m_sent + text.size() > kBacklogLimit) return false;
+    if (m_backlog.size() - m_sent + text.size() > limit) return false;
     if (!HasBacklog()) {
         m_backlog = std::move(text);
         m_sent = 0;

@@ -9,7 +9,8 @@
 // The one client of the TCP server and the text still owed to it. Text goes out as
 // fast as the client's socket takes it; a partial send keeps its tail for the next
 // turn, so the reader sees every byte in order. A reader slower than the stream builds
-// a backlog; past kBacklogLimit the client is dropped, never a part of the stream.
+// a backlog; past its bound (at least kBacklogLimit, and more for a stream of larger
+// steps) the client is dropped, never a part of the stream.
 // A client let go mid-sentence is owed the rest of that sentence: it gets a clean end
 // only after a whole sentence, and a reset when it must go before that.
 // Used by the server thread alone.
@@ -29,8 +30,8 @@ public:
     // sent before the connection is closed.
     void KeepOnlySentenceInProgress();
 
-    // Adds whole sentences after the backlog; false when that would pass the limit.
-    bool Queue(std::vector<char>&& text);
+    // Adds whole sentences after the backlog; false when that would pass `limit` bytes.
+    bool Queue(std::vector<char>&& text, std::size_t limit = kBacklogLimit);
     // Sends what the socket takes now; false when the connection has failed.
     bool SendWhatFits();
 

@@ -8,6 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
+// The most vessels one run takes: a million run in real time on one core, ten million
+// fit in a few gigabytes.
+inline constexpr std::size_t kMaxFleetVessels = 10000000;
+
 // The AIS message types a station sends, as bits.
 enum FleetMessage : std::uint16_t {
     kSendMsg1 = 1U << 0,

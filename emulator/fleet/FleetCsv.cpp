@@ -1,5 +1,9 @@
 #include "emulator/fleet/FleetCsv.h"
 
+#include "emulator/encoding/PrintableText.h"
+#include "emulator/fleet/CsvText.h"
+#include "emulator/fleet/FleetCsvNotes.h"
+#include "emulator/fleet/VesselRanges.h"
 #include "emulator/encoding/StationMessages.h"
 #include "emulator/fleet/StationReports.h"
 #include "emulator/stations/StationKinds.h"
@@ -8,9 +12,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <cmath>
 #include <optional>
-#include <sstream>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -29,6 +32,7 @@ using Apply = bool (*)(const std::string& cell, RowVessel& row);
 
 // Numbers as the command line takes them: the whole text one number of the type, and
 // no minus sign for an unsigned one.
+// A file, unlike the command line, takes no NaN or infinity: no message can carry them.
 template <class T>
 std::optional<T> Number(const std::string& cell)
 {
@@ -36,7 +40,11 @@ std::optional<T> Number(const std::string& cell)
         if (cell.find('-') != std::string::npos) return std::nullopt;
     }
     try {
-        return boost::lexical_cast<T>(cell);
+        const T value = boost::lexical_cast<T>(cell);
+        if constexpr (std::is_floating_point_v<T>) {
+            if (!std::isfinite(value)) return std::nullopt;
+        }
+        return value;
     } catch (const boost::bad_lexical_cast&) {
         return std::nullopt;
     }
@@ -180,154 +188,117 @@ const Column kColumns[] = {
     {"safety-text", SetText<&RowVessel::safetyText>},
 };
 
-struct Field {
-    std::string text;
-    std::size_t line;  // where the field starts
-};
-
-// Splits RFC 4180 text into records of fields. False with `badLine` set on a quote
-// that never closes or text after a closing quote.
-bool SplitRecords(std::string_view text, std::vector<std::vector<Field>>& records, std::size_t& badLine)
-{
-    std::size_t line = 1;
-    std::size_t i = 0;
-    std::vector<Field> record;
-    while (i < text.size()) {
-        Field field{{}, line};
-        if (text[i] == '"') {
-            const std::size_t opened = line;
-            ++i;
-            for (;;) {
-                if (i >= text.size()) {
-                    badLine = opened;
-                    return false;
-                }
-                if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') {
-                        field.text += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                if (text[i] == '\n') ++line;
-                field.text += text[i++];
-            }
-            if (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
-                badLine = line;
-                return false;
-            }
-        } else {
-            while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') field.text += text[i++];
-        }
-        record.push_back(std::move(field));
-        if (i < text.size() && text[i] == ',') {
-            ++i;
-            if (i == text.size()) record.push_back({{}, line});
-            continue;
-        }
-        if (i < text.size() && text[i] == '\r') ++i;
-        if (i < text.size() && text[i] == '\n') ++i;
-        ++line;
-        records.push_back(std::move(record));
-        record.clear();
-    }
-    if (!record.empty()) records.push_back(std::move(record));
-    return true;
-}
-
-bool BlankRecord(const std::vector<Field>& record)
-{
-    return record.size() == 1 && record.front().text.empty();
-}
-
 } // namespace
 
 bool ParseFleetCsv(const std::string& text, const std::string& name, const VesselTemplate& defaults, Fleet& fleet,
-                   std::string& error)
+                   std::string& error, std::vector<std::string>* warnings)
 {
+    const std::string shownName = PrintableText(name);
     std::string_view body(text);
     if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
-    std::vector<std::vector<Field>> records;
-    std::size_t badLine = 0;
-    if (!SplitRecords(body, records, badLine)) {
-        error = name + " line " + std::to_string(badLine) + ": a quoted field is not closed properly";
+    CsvRecordReader reader(body);
+    const auto quoteFault = [&] {
+        error = shownName + " line " + std::to_string(reader.BadLine()) + ": a quoted field is not closed properly";
+        return false;
+    };
+    std::vector<CsvField> header;
+    if (!reader.Next(header)) {
+        if (reader.BadLine() != 0) return quoteFault();
+        error = shownName + " line 1: the header row naming the columns is missing";
         return false;
     }
-    if (records.empty() || BlankRecord(records.front())) {
-        error = name + " line 1: the header row naming the columns is missing";
+    if (header.size() == 1 && header.front().text.empty()) {
+        error = shownName + " line 1: the header row naming the columns is missing";
         return false;
     }
-    const std::vector<Field>& header = records.front();
+    const auto where = [&](const CsvField& field, std::size_t c) {
+        return shownName + " line " + std::to_string(field.line) + ", column " + std::to_string(c + 1);
+    };
     std::vector<Apply> appliers;
+    std::vector<const ValueRange*> ranges;
+    bool hasMmsi = false;
     for (std::size_t c = 0; c < header.size(); ++c) {
         const std::string& title = header[c].text;
         const auto column = std::find_if(std::begin(kColumns), std::end(kColumns),
                                          [&](const Column& k) { return title == k.name; });
         if (column == std::end(kColumns)) {
-            error = name + " line " + std::to_string(header[c].line) + ", column " + std::to_string(c + 1) +
-                    ": unknown column \"" + title + "\"";
+            error = where(header[c], c) + ": unknown column \"" + PrintableExcerpt(title) + "\"";
             return false;
         }
         for (std::size_t earlier = 0; earlier < c; ++earlier)
             if (header[earlier].text == title) {
-                error = name + " line " + std::to_string(header[c].line) + ", column " + std::to_string(c + 1) +
-                        ": column \"" + title + "\" appears twice";
+                error = where(header[c], c) + ": column \"" + title + "\" appears twice";
                 return false;
             }
         appliers.push_back(column->apply);
+        ranges.push_back(RangeOfColumn(title));
+        hasMmsi = hasMmsi || title == "vessel-mmsi";
     }
 
-    std::vector<RowVessel> rows;
-    rows.reserve(records.size() - 1);
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const std::vector<Field>& record = records[r];
-        if (BlankRecord(record)) continue;
+    FleetCsvNotes notes(shownName, warnings);
+    // Rows land here first, with their own texts, so that a fault adds nothing.
+    Fleet rows;
+    std::vector<CsvField> record;
+    RowVessel row;
+    while (reader.Next(record)) {
+        if (record.size() == 1 && record.front().text.empty()) continue;
         if (record.size() != header.size()) {
-            error = name + " line " + std::to_string(record.front().line) + ": " + std::to_string(record.size()) +
+            error = shownName + " line " + std::to_string(record.front().line) + ": " + std::to_string(record.size()) +
                     " fields where the header names " + std::to_string(header.size());
             return false;
         }
-        RowVessel row{defaults.vessel, defaults.name, defaults.callSign, defaults.destination, {}, defaults.safetyText};
+        if (rows.vessels.size() >= kMaxFleetVessels) {
+            error = shownName + " line " + std::to_string(record.front().line) + ": more than " +
+                    std::to_string(kMaxFleetVessels) + " vessels, the most a run takes";
+            return false;
+        }
+        row = RowVessel{defaults.vessel, defaults.name, defaults.callSign, defaults.destination, {}, defaults.safetyText};
         for (std::size_t c = 0; c < record.size(); ++c) {
-            if (record[c].text.empty()) continue;  // the command line's value
-            if (!appliers[c](record[c].text, row)) {
-                error = name + " line " + std::to_string(record[c].line) + ", column " + std::to_string(c + 1) + " (" +
-                        header[c].text + "): \"" + record[c].text + "\" is not a valid value";
+            const std::string& cell = record[c].text;
+            if (cell.empty()) continue;  // the command line's value
+            if (!appliers[c](cell, row)) {
+                error = where(record[c], c) + " (" + header[c].text + "): \"" + PrintableExcerpt(cell) +
+                        "\" is not a valid value";
                 return false;
             }
+            if (ranges[c] != nullptr && !InRange(*ranges[c], boost::lexical_cast<double>(cell)))
+                notes.OutOfRange(where(record[c], c) + " (" + header[c].text + "): " + PrintableExcerpt(cell) +
+                                 " is " + OutOfRangeText(*ranges[c]));
         }
         // A row of another kind than the command line's starts from its kind's messages.
         const std::uint16_t base = row.vessel.kind == defaults.vessel.kind
             ? defaults.vessel.messages
             : DefaultMessageBits(static_cast<StationKind>(row.vessel.kind));
         row.vessel.messages = static_cast<std::uint16_t>((base | row.messagesOn) & ~row.messagesOff);
-        rows.push_back(std::move(row));
-    }
-    for (RowVessel& row : rows) {
-        row.vessel.name = fleet.texts.Intern(row.name);
-        row.vessel.callSign = fleet.texts.Intern(row.callSign);
-        row.vessel.destination = fleet.texts.Intern(row.destination);
-        row.vessel.safetyText = fleet.texts.Intern(
+        row.vessel.name = rows.texts.Intern(row.name);
+        row.vessel.callSign = rows.texts.Intern(row.callSign);
+        row.vessel.destination = rows.texts.Intern(row.destination);
+        row.vessel.safetyText = rows.texts.Intern(
             SafetyTextFor(row.safetyText, static_cast<StationKind>(row.vessel.kind), row.vessel.beaconTest));
-        fleet.vessels.push_back(row.vessel);
+        rows.vessels.push_back(row.vessel);
+        notes.Row(record.front().line, row.vessel.mmsi);
+    }
+    if (reader.BadLine() != 0) return quoteFault();
+
+    notes.Finish(hasMmsi, defaults.vessel.mmsi, fleet.vessels);
+    // The rows' texts move to the fleet's pool, each distinct one once.
+    std::vector<std::uint32_t> moved(rows.texts.Size());
+    for (std::size_t i = 0; i < moved.size(); ++i) moved[i] = fleet.texts.Intern(rows.texts.Text(static_cast<std::uint32_t>(i)));
+    fleet.vessels.reserve(fleet.vessels.size() + rows.vessels.size());
+    for (FleetVessel& v : rows.vessels) {
+        v.name = moved[v.name];
+        v.callSign = moved[v.callSign];
+        v.destination = moved[v.destination];
+        v.safetyText = moved[v.safetyText];
+        fleet.vessels.push_back(v);
     }
     return true;
 }
 
-bool ReadFleetCsv(const std::string& path, const VesselTemplate& defaults, Fleet& fleet, std::string& error)
+bool ReadFleetCsv(const std::string& path, const VesselTemplate& defaults, Fleet& fleet, std::string& error,
+                  std::vector<std::string>* warnings)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ": cannot be opened";
-        return false;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    return ParseFleetCsv(text.str(), path, defaults, fleet, error);
+    std::string text;
+    if (!ReadFleetFile(path, text, error)) return false;
+    return ParseFleetCsv(text, path, defaults, fleet, error, warnings);
 }

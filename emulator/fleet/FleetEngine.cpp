@@ -156,6 +156,7 @@ FleetEngine::FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings)
 void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32_t seed)
 {
     m_lastStepTime = tick & kTickMask;
+    m_lastScheduleTime = m_lastStepTime;
     std::mt19937 random(seed);
     std::mt19937 stationRandom(seed ^ kStationSeedSalt);
     for (std::size_t i = 0; i < m_fleet.vessels.size(); ++i) {
@@ -173,6 +174,11 @@ void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32
 }
 
 void FleetEngine::Step(std::uint64_t tick, std::string& out)
+{
+    Step(tick, tick, out);
+}
+
+void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::string& out)
 {
     const std::uint64_t now = tick & kTickMask;
     const double hours = static_cast<double>(platform::TickElapsed(m_lastStepTime, now)) / kMsPerHour;
@@ -210,7 +216,15 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
                            m_sequence};
     };
     std::string sentences;
+    constexpr std::size_t kAbandonCheckEvery = 4096;  // vessels; a few milliseconds of work
+    std::size_t index = 0;
+    m_abandoned = false;
     for (FleetVessel& v : m_fleet.vessels) {
+        if (++index % kAbandonCheckEvery == 0 && m_abandon != nullptr && m_abandon->load(std::memory_order_relaxed)) {
+            out.clear();
+            m_abandoned = true;
+            return;
+        }
         const StationKindRow& kindRow = StationKindOf(KindOf(v));
         if (kindRow.moves) {
             if ((v.steering & kKeepToWater) != 0) SteerClearOfLand(v, hours, m_landMask);
@@ -234,7 +248,7 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
         const bool beacon = kindRow.burstReports > 1;
         // The schedule's clock is the previous step's tick, as for the single vessel.
         for (std::size_t kind = 0; kind < std::size(kMessageKinds); ++kind) {
-            if (!m_ignoreTimings && !Due(v, kind, m_lastStepTime)) continue;
+            if (!m_ignoreTimings && !Due(v, kind, m_lastScheduleTime)) continue;
             if ((v.messages & kMessageKinds[kind].bit) != 0) {
                 if (beacon && kind == 0) {
                     StationStep step = stationStep(v);
@@ -243,16 +257,17 @@ void FleetEngine::Step(std::uint64_t tick, std::string& out)
                     out += (encoder.*kMessageKinds[kind].compose)(sentences);
                 }
             }
-            v.lastSent[kind] = static_cast<std::uint32_t>(m_lastStepTime);
+            v.lastSent[kind] = static_cast<std::uint32_t>(m_lastScheduleTime);
         }
         if ((v.messages & kStationMessageBits) == 0) continue;
         for (const StationMessageKind& m : kStationMessageKinds) {
             if ((v.messages & m.bit) == 0) continue;
-            if (!m_ignoreTimings && !StationMessageDue(v, m, m_lastStepTime)) continue;
+            if (!m_ignoreTimings && !StationMessageDue(v, m, m_lastScheduleTime)) continue;
             StationStep step = stationStep(v);
             AppendStationMessage(m.message, v, step, out);
-            v.stationLastSent[m.slot] = static_cast<std::uint32_t>(m_lastStepTime);
+            v.stationLastSent[m.slot] = static_cast<std::uint32_t>(m_lastScheduleTime);
         }
     }
     m_lastStepTime = now;
+    m_lastScheduleTime = scheduleTick & kTickMask;
 }

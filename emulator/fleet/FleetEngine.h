@@ -5,6 +5,7 @@
 #include "emulator/fleet/Fleet.h"
 #include "geo/LandMask.h"
 
+#include <atomic>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -32,6 +33,16 @@ public:
     // due to `out` (GPS of an own ship first, then messages 1, 5, 18, 19, 24, then 4, 9,
     // 21, 14, 27 per station).
     void Step(std::uint64_t tick, std::string& out);
+    // The same, with the reporting schedule read on `scheduleTick`: a run on a fixed
+    // cadence hands the tick its step was due at, so that a step a few milliseconds late
+    // does not push a report to the next step, while the vessels move to where they
+    // really are at `tick`.
+    void Step(std::uint64_t tick, std::uint64_t scheduleTick, std::string& out);
+
+    // A run that stops sets `*abandon`: a step in progress then ends early with no text,
+    // so that a stop never waits for a whole step of millions of vessels.
+    void SetAbandonFlag(const std::atomic<bool>* abandon) { m_abandon = abandon; }
+    bool LastStepAbandoned() const { return m_abandoned; }
 
     // Tests fix the clocks the sentences carry. UTC is read at most once per step for
     // the stations (message 4's date and time, the time stamps).
@@ -44,6 +55,9 @@ private:
     FleetFraming m_framing;
     bool m_ignoreTimings;
     std::uint64_t m_lastStepTime = 0;
+    std::uint64_t m_lastScheduleTime = 0;  // the schedule's clock of the previous step
+    const std::atomic<bool>* m_abandon = nullptr;
+    bool m_abandoned = false;
     SequentialMessageId m_sequence;  // of multi-sentence station messages
     platform::LocalTimeSource m_localTime = platform::GetLocalTime;
     platform::LocalTimeSource m_utcTime = platform::GetUtcTime;

@@ -1,20 +1,28 @@
 #include "emulator/fleet/FleetRun.h"
 
+#include "emulator/channels/ChannelReport.h"
 #include "emulator/channels/IChannelWriter.h"
+#include "emulator/model/StepCadence.h"
 
 #include <chrono>
 #include <iostream>
+#include <new>
+#include <utility>
 
 namespace {
 
 using namespace std::chrono_literals;
-constexpr auto kStepWait = 1000ms;
 constexpr auto kStopWaitLimit = 3000ms;
 
 } // namespace
 
-FleetRun::FleetRun(FleetEngine& engine, std::string output, SerialLineSettings serial)
-    : m_engine(engine), m_output(std::move(output)), m_serial(serial)
+FleetRun::FleetRun(FleetEngine& engine, std::string output, SerialLineSettings serial, double timeFactor)
+    : FleetRun(engine, std::vector<std::string>{std::move(output)}, OutputSettings{serial, {}}, timeFactor)
+{
+}
+
+FleetRun::FleetRun(FleetEngine& engine, std::vector<std::string> outputs, OutputSettings settings, double timeFactor)
+    : m_engine(engine), m_outputs(std::move(outputs)), m_settings(std::move(settings)), m_clock(timeFactor)
 {
 }
 
@@ -27,8 +35,14 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
 {
     Stop();
     m_stopEvent.Reset();
-    m_engine.Start(platform::GetTickCount(), firstSpread, seed);
-    if (!SelectAndOpenChannel(m_output, m_serial, m_writer)) return false;
+    m_outOfMemory = false;
+    m_stopping = false;
+    m_engine.SetAbandonFlag(&m_stopping);
+    m_clock.Start();
+    m_engine.SetLocalTimeSource([this] { return m_clock.LocalTime(); });
+    m_engine.SetUtcTimeSource([this] { return m_clock.UtcTime(); });
+    m_engine.Start(m_clock.TickAfterStart(0), firstSpread, seed);
+    if (!OpenOutputs(m_outputs, m_settings, m_writer)) return false;
     m_threadEnded.Reset();
     m_thread = std::thread(&FleetRun::ThreadProc, this);
     return true;
@@ -36,6 +50,7 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
 
 void FleetRun::Stop()
 {
+    m_stopping = true;
     m_stopEvent.Set();
     if (m_thread.joinable()) {
         if (!m_threadEnded.Wait(kStopWaitLimit)) std::cerr << "Warning : simulation thread is late to stop." << std::endl;
@@ -55,12 +70,32 @@ bool FleetRun::Running() const
 
 void FleetRun::ThreadProc()
 {
+    try {
+        StepUntilStopped();
+    } catch (const std::bad_alloc&) {
+        // A step larger than the machine can hold ends the run; nothing half-made is sent.
+        ReportChannelLine("Error : out of memory while stepping the fleet; the run ends.");
+        m_outOfMemory = true;
+    }
+    m_threadEnded.Set();
+}
+
+void FleetRun::StepUntilStopped()
+{
+    StepCadence cadence(m_clock.StepPeriodMs());
+    LatenessReport lateness(m_clock.StepPeriodMs(), ReportChannelLine);
     std::string step;
-    while (!m_stopEvent.Wait(kStepWait)) {
+    for (;;) {
+        const std::chrono::milliseconds wait(cadence.WaitMs(m_clock.RealElapsedMs()));
+        if (m_stopEvent.Wait(wait)) break;
+        const StepCadence::StepStart start = cadence.Begin(m_clock.RealElapsedMs());
+        lateness.Step(start);
         step.clear();
-        m_engine.Step(platform::GetTickCount(), step);
+        // The schedule runs on the ticks the steps were due at, one simulated second apart.
+        const auto dueMs = static_cast<std::uint64_t>(start.number * SimulationClock::kMsPerSimulatedSecond);
+        m_engine.Step(m_clock.Tick(), m_clock.TickAfterStart(dueMs), step);
+        if (m_engine.LastStepAbandoned()) break;  // cut short by a stop: none of it goes out
         if (!step.empty()) m_writer->Write(step.data(), static_cast<std::uint32_t>(step.size()));
         if (!m_writer->IsAlive()) break;
     }
-    m_threadEnded.Set();
 }

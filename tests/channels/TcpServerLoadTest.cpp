@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <set>
@@ -257,6 +258,40 @@ TEST_F(TcpServerLoadTest, SlowReaderThatCatchesUpMissesNothing)
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSentences));
     for (long i = 0; i < kSentences; ++i) ASSERT_EQ(lines[i].number, i);
     EXPECT_EQ(channeltest::CountOf(m_err.Text(), kDisconnected), 0);
+}
+
+TEST_F(TcpServerLoadTest, FullSpeedReaderKeepsItsPlaceThroughStepsLargerThanTheFloor)
+{
+    RawClient reader(m_port);
+    ASSERT_TRUE(m_err.WaitFor(kConnected));
+    std::string received;
+    std::atomic<std::size_t> receivedBytes{0};
+    std::atomic<bool> stop{false};
+    std::thread drain([&] {
+        while (!stop && reader.Read(received, 100ms)) receivedBytes = received.size();
+    });
+    constexpr long kSteps = 3;
+    constexpr long kPerStep = 400000;  // about 23 MiB, beyond the 8 MiB floor of the bound
+    std::size_t sentBytes = 0;
+    for (long step = 0; step < kSteps; ++step) {
+        std::string text;
+        for (long k = 0; k < kPerStep; ++k) text += Sentence(k, step);
+        sentBytes += text.size();
+        ASSERT_TRUE(Write(text));
+        std::this_thread::sleep_for(200ms);
+    }
+    for (const auto end = Clock::now() + 30s; receivedBytes < sentBytes && Clock::now() < end;)
+        std::this_thread::sleep_for(50ms);
+    stop = true;
+    drain.join();
+    EXPECT_EQ(channeltest::CountOf(m_err.Text(), kDisconnected), 0);
+    std::vector<Line> lines;
+    ASSERT_TRUE(ParseLines(received, lines));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSteps * kPerStep));
+    for (long i = 0; i < kSteps * kPerStep; ++i) {
+        ASSERT_EQ(lines[i].step, i / kPerStep);
+        ASSERT_EQ(lines[i].number, i % kPerStep);
+    }
 }
 
 struct OverflowRow {

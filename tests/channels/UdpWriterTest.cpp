@@ -109,6 +109,25 @@ TEST(UdpWriter, RefusedDestinationKeepsTheRunGoing)
     writer->Release();
 }
 
+TEST(UdpWriter, StepsFasterThanTheirPacingKeepAFewStepsAndTellTheRest)
+{
+    const Receiver receiver(AF_INET);
+    auto* udp = new UDPChannelWriterImpl;
+    ChannelWriterPtr writer(udp);
+    ASSERT_TRUE(writer->Open(("127.0.0.1:" + std::to_string(receiver.port)).c_str()));
+    std::string step;
+    for (int i = 0; i < 5000; ++i) step += "!AIVDM,1,1,,A,1l3IT0?tSrR<hjPJVpH1hQKp0000,0*24\r\n";
+    channeltest::FdCapture err(2);
+    // Twenty steps at once, far more than the sender sends meanwhile: the queue keeps four
+    // steps' worth and drops the oldest of the rest.
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(writer->Write(step.data(), static_cast<std::uint32_t>(step.size())));
+    EXPECT_GT(udp->DroppedSentences(), 0u);
+    EXPECT_LE(udp->DroppedSentences(), 16u * 5000);
+    writer->Close();
+    EXPECT_NE(err.Text().find("Warning : [UDP] output too slow, "), std::string::npos) << err.Text();
+    EXPECT_TRUE(err.Text().ends_with(" s.\n")) << err.Text();
+}
+
 TEST(UdpWriter, BadDestinationsAreRefusedWithAMessage)
 {
     const char* const bad[] = {"",          "127.0.0.1",       "127.0.0.1:",      ":10110",  "127.0.0.1:0",
@@ -146,6 +165,62 @@ TEST(UdpWriter, GoodDestinationTexts)
         ASSERT_TRUE(parsed.has_value()) << text;
         EXPECT_EQ(parsed->host, expected.host);
         EXPECT_EQ(parsed->port, expected.port);
+    }
+}
+
+struct MulticastRow {
+    std::string name;
+    std::string interfaceText;
+    int ttl;
+};
+
+// A group joined on the loopback interface gets what is sent from it, with the TTL asked
+// for (the receiver reads each datagram's TTL).
+TEST(UdpWriter, MulticastLeavesFromTheGivenInterfaceWithTheGivenTtl)
+{
+    const std::string group = "239.255.77.18";
+    for (const MulticastRow& row : {MulticastRow{"InterfaceByAddress", "127.0.0.1", 3},
+                                    MulticastRow{"InterfaceByName", "lo", 0}}) {
+        SCOPED_TRACE(row.name);
+        ip_mreqn join{};
+        inet_pton(AF_INET, group.c_str(), &join.imr_multiaddr);
+        join.imr_address.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in any{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_ANY)}, .sin_zero = {}};
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        socklen_t length = sizeof any;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&any), &length);
+        ASSERT_EQ(setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join), 0);
+        const int on = 1;
+        ASSERT_EQ(setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on), 0);
+
+        std::string output = "UDP*" + group + ":" + std::to_string(ntohs(any.sin_port));
+        IChannelWriter* writer = nullptr;
+        ASSERT_TRUE(OpenChannel(output, OutputSettings{{}, {1, "", row.ttl, row.interfaceText}}, writer));
+        ChannelWriterPtr owned(writer);
+        ASSERT_TRUE(writer->Write(kTwoSentences.data(), static_cast<std::uint32_t>(kTwoSentences.size())));
+        std::string received;
+        for (int i = 0; i < 3; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            ASSERT_EQ(poll(&p, 1, 2000), 1) << "datagram " << i;
+            char buffer[2048];
+            alignas(cmsghdr) char control[64];
+            iovec part{buffer, sizeof buffer};
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t n = recvmsg(fd, &message, 0);
+            ASSERT_GT(n, 0);
+            received.append(buffer, static_cast<std::size_t>(n));
+            const cmsghdr* ttl = CMSG_FIRSTHDR(&message);
+            ASSERT_NE(ttl, nullptr);
+            ASSERT_EQ(ttl->cmsg_type, IP_TTL);
+            EXPECT_EQ(*reinterpret_cast<const int*>(CMSG_DATA(ttl)), row.ttl);
+        }
+        close(fd);
+        EXPECT_EQ(received, kTwoSentences);
     }
 }
 

@@ -4,7 +4,9 @@
 #include "emulator/fleet/FleetEngine.h"
 #include "emulator/fleet/RandomFleet.h"
 #include "emulator/model/CVesselModelImpl.h"
+#include "emulator/model/SimulationClock.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/support/GpsDecode.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +133,71 @@ TEST(FleetEngine, StartPhasesSpreadTheFirstReports)
         EXPECT_LT(perSecond[s], 320u) << "step " << s + 1;
     }
     EXPECT_EQ(total, 2000u);
+}
+
+TEST(FleetEngine, AFasterClockMovesAndStampsVesselsBySimulatedTime)
+{
+    KVL_REQUIRE_GPSDECODE();
+    Fleet fleet;
+    FleetVessel northbound;
+    northbound.speed = 10.0F;
+    northbound.mmsi = 244000001;
+    northbound.messages = kSendMsg18;
+    northbound.name = northbound.callSign = northbound.destination = fleet.texts.Intern("");
+    fleet.vessels.push_back(northbound);
+
+    // Six simulated seconds per real second, from 12:00:00.250 UTC.
+    std::uint64_t real = 5000;
+    const auto wallStart = std::chrono::system_clock::time_point(std::chrono::seconds(1772366400)) +
+                           std::chrono::milliseconds(250);
+    SimulationClock clock(6.0, [&real] { return real; }, [wallStart] { return wallStart; });
+    clock.Start();
+    FleetEngine engine(fleet, {true, false}, true);
+    engine.SetLocalTimeSource([&clock] { return clock.LocalTime(); });
+    engine.Start(clock.Tick(), 0, 1);
+    std::string out;
+    for (int step = 1; step <= 45; ++step) {
+        real = 5000 + static_cast<std::uint64_t>(step) * 1000 / 6;  // a step per simulated second
+        out.clear();
+        engine.Step(clock.Tick(), out);
+    }
+    // 45 simulated seconds at 10 knots: 231.5 m north of the equator.
+    EXPECT_NEAR(fleet.vessels[0].latitude, 231.5 / 110574.0, 0.00001);
+    const auto records = testsupport::GpsDecode(out);
+    ASSERT_EQ(records.size(), 1u) << out;
+    EXPECT_EQ(records[0].at("second"), "45") << "the stamp follows simulated time";
+}
+
+TEST(FleetEngine, StepsOnACadenceKeepTheIntervalWhenTheyStartAFewMillisecondsLate)
+{
+    Fleet fleet;
+    FleetVessel fast;
+    fast.speed = 25.0F;  // class A every 2 s
+    fast.messages = kSendMsg1;
+    fast.name = fast.callSign = fast.destination = fleet.texts.Intern("");
+    fleet.vessels.push_back(fast);
+    const std::uint64_t start = 50000;
+    const auto reportsIn20Steps = [&](bool onTheGrid) {
+        Fleet copy = fleet;
+        FleetEngine engine(copy, {true, false}, false);
+        engine.Start(start, 1, 1);
+        std::size_t reports = 0;
+        for (std::uint64_t step = 1; step <= 20; ++step) {
+            const std::uint64_t due = start + step * 1000;
+            const std::uint64_t late = due + 20 - step;  // each step a little less late than the one before
+            std::string out;
+            if (onTheGrid) {
+                engine.Step(late, due, out);
+            } else {
+                engine.Step(late, out);
+            }
+            reports += static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+        }
+        return reports;
+    };
+    // Due from the third step on (the schedule reads the previous step's tick): steps 3, 5, ... 19.
+    EXPECT_EQ(reportsIn20Steps(true), 9u);
+    EXPECT_LT(reportsIn20Steps(false), 9u) << "the jitter alone would cost reports";
 }
 
 } // namespace

@@ -6,13 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -48,6 +54,106 @@ TEST_F(FleetRun, TwoHundredRandomVesselsToAFileAreEachDecodable)
         }
     }
     EXPECT_EQ(mmsis.size(), 200u);
+}
+
+// Position reports (message 1 or 18) of each vessel.
+std::vector<std::size_t> PositionReports(const testsupport::MessageCounts& counts)
+{
+    std::vector<std::size_t> reports;
+    for (const auto& [mmsi, types] : counts) {
+        const auto one = types.find(1);
+        const auto eighteen = types.find(18);
+        reports.push_back((one != types.end() ? one->second : 0) + (eighteen != types.end() ? eighteen->second : 0));
+    }
+    return reports;
+}
+
+// Every vessel reported in every step but the one cut short by the stop.
+void ExpectEveryVesselInEveryStep(const testsupport::MessageCounts& counts, std::size_t vessels)
+{
+    EXPECT_EQ(counts.size(), vessels);
+    const std::vector<std::size_t> reports = PositionReports(counts);
+    const std::size_t steps = *std::max_element(reports.begin(), reports.end());
+    EXPECT_GE(steps, 3u);
+    EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [&](std::size_t n) { return n + 1 < steps; }), 0)
+        << "vessels that missed a step";
+}
+
+TEST_F(FleetRun, EveryVesselOfALargeFleetReachesAFileInEveryStep)
+{
+    KVL_REQUIRE_GPSDECODE();
+#ifdef KVL_INSTRUMENTED_BUILD
+    constexpr std::size_t kVessels = 2000;  // a sanitizer's build steps far more slowly
+    constexpr unsigned kSeconds = 8;
+#else
+    constexpr std::size_t kVessels = 20000;  // each step is megabytes
+    constexpr unsigned kSeconds = 4;
+#endif
+    const std::string out = m_work.File("fleet.txt");
+    testsupport::BackgroundProcess vesgen({testsupport::ProgramPath("vesgen"), "--fleet-random",
+                                           std::to_string(kVessels), "--fleet-seed", "3", "--ignore-timings",
+                                           "--output", out});
+    sleep(kSeconds);
+    const testsupport::ProcessResult r = vesgen.Stop(SIGINT);
+    EXPECT_EQ(r.err.find("dropped"), std::string::npos) << r.err;
+    ExpectEveryVesselInEveryStep(testsupport::GpsDecodeCounts(testsupport::ReadWholeFile(out)), kVessels);
+}
+
+TEST_F(FleetRun, AStopDoesNotWaitForAStepOfHundredsOfThousandsOfVessels)
+{
+    // Every step of 300,000 vessels takes seconds to compose (of 30,000 in a sanitizer's build,
+    // which also takes seconds to draw a larger fleet before it runs).
+#ifdef KVL_INSTRUMENTED_BUILD
+    const std::string vessels = "30000";
+#else
+    const std::string vessels = "300000";
+#endif
+    testsupport::BackgroundProcess vesgen({testsupport::ProgramPath("vesgen"), "--fleet-random", vessels,
+                                           "--fleet-seed", "8", "--ignore-timings", "--output",
+                                           m_work.File("fleet.txt")});
+    sleep(4);
+    const auto start = std::chrono::steady_clock::now();
+    const testsupport::ProcessResult r = vesgen.Stop(SIGTERM);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_EQ(r.err.find("late to stop"), std::string::npos) << r.err;
+}
+
+TEST_F(FleetRun, DefaultBufferUdpReceiverGetsEveryDatagramOfEveryStep)
+{
+    KVL_REQUIRE_GPSDECODE();
+    const int receiver = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ASSERT_GE(receiver, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(receiver, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string target = "UDP*127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    // 200 vessels every step: about 600 datagrams a second, more than a default buffer
+    // holds at once.
+    constexpr std::size_t kVessels = 200;
+    testsupport::BackgroundProcess vesgen({testsupport::ProgramPath("vesgen"), "--fleet-random",
+                                           std::to_string(kVessels), "--fleet-seed", "5", "--ignore-timings",
+                                           "--output", target});
+    // A receiver busy with other work: it drains its socket every 50 ms.
+    std::string received;
+    std::size_t datagrams = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(4500);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        char buffer[2048];
+        for (ssize_t n; (n = recv(receiver, buffer, sizeof buffer, 0)) > 0; ++datagrams)
+            received.append(buffer, static_cast<std::size_t>(n));
+    }
+    vesgen.Stop(SIGINT);
+    close(receiver);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(received.begin(), received.end(), '\n')), datagrams)
+        << "one sentence per datagram";
+    ExpectEveryVesselInEveryStep(testsupport::GpsDecodeCounts(received), kVessels);
 }
 
 TEST_F(FleetRun, CsvFaultStopsBeforeAnythingStarts)

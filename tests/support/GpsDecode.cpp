@@ -48,4 +48,24 @@ std::vector<AisRecord> GpsDecode(const std::string& sentences, const std::vector
     return records;
 }
 
+MessageCounts GpsDecodeCounts(const std::string& sentences)
+{
+    const ProcessResult r = RunProcess({"gpsdecode", "-u"}, sentences, std::chrono::seconds(120));
+    MessageCounts counts;
+    const auto numberAfter = [](const std::string& line, const char* key) -> std::string {
+        const std::size_t at = line.find(key);
+        if (at == std::string::npos) return {};
+        const std::size_t start = at + std::char_traits<char>::length(key);
+        return line.substr(start, line.find_first_not_of("0123456789", start) - start);
+    };
+    std::size_t start = 0;
+    for (std::size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = r.out.substr(start, end - start);
+        const std::string type = numberAfter(line, "\"type\":");
+        const std::string mmsi = numberAfter(line, "\"mmsi\":");
+        if (!type.empty() && !mmsi.empty()) ++counts[mmsi][std::stoi(type)];
+    }
+    return counts;
+}
+
 } // namespace testsupport

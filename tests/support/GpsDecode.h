@@ -17,6 +17,11 @@ bool GpsDecodeAvailable();
 // message 24 as two records). gpsdecode drops sentences with a wrong checksum.
 std::vector<AisRecord> GpsDecode(const std::string& sentences, const std::vector<std::string>& options = {});
 
+// Decoded messages per vessel and type, counts[mmsi][type], for streams too large to keep
+// every record. gpsdecode prints one record for the two parts of a message 24.
+using MessageCounts = std::map<std::string, std::map<int, std::size_t>>;
+MessageCounts GpsDecodeCounts(const std::string& sentences);
+
 } // namespace testsupport
 
 // Fails the current test when gpsdecode is not installed (package gpsd-clients).
