@@ -16,7 +16,8 @@ charts) and 'l' (low, 10-degree bins, for overview charts).
 GSHHG's high level leaves out small islands (tens of thousands of skerries, a few hundred
 metres across, in archipelagos such as Stockholm's), so 'h' also carries the islets of the
 full level: every closed land shoreline (levels 1 and 3) of 'f' whose points all lie in
-water of 'h' by `gmt select`. They are kept apart from the high shorelines (their level
+water of 'h' by `gmt select`, or a point inside it does (an island that 'h' merged into a
+neighbour's simplified shoreline). They are kept apart from the high shorelines (their level
 byte has ISLET_FLAG set): a point is land when it is land at the high level or inside an
 islet, so an islet that touches a high shoreline after rounding does no harm.
 
@@ -106,10 +107,22 @@ def gmt_pieces(res):
         yield piece
 
 
+def interior_point(points):
+    """A point inside a closed shoreline: the middle of the first stretch inside it along the
+    parallel through the middle of its latitudes."""
+    lats = [lat for _, lat in points]
+    mid = (min(lats) + max(lats)) / 2
+    crossings = sorted(a[0] + (mid - a[1]) * (b[0] - a[0]) / (b[1] - a[1])
+                       for a, b in zip(points, points[1:]) if (a[1] > mid) != (b[1] > mid))
+    return ((crossings[0] + crossings[1]) / 2, mid) if len(crossings) >= 2 else points[0]
+
+
 @functools.cache
 def islets(res, fine):
-    """(level, [(lon, lat), ...]) of every closed land shoreline of the level `fine` whose
-    points all lie in the water around it at the level `res`: the islands `res` leaves out."""
+    """(level, [(lon, lat), ...]) of every closed land shoreline of the level `fine` that `res`
+    leaves out: all its points, or a point inside it, lie in the water around it at the level
+    `res`. The second kind are islands that `res` merged into a neighbour's simplified
+    shoreline, which may run hundreds of metres inside them."""
     candidates = [(level, points) for _, level, points in gmt_pieces(fine)
                   if level % 2 == 1 and len(points) >= 4 and points[0] == points[-1]]
     found = []
@@ -117,9 +130,11 @@ def islets(res, fine):
         chosen = [i for i, (piece_level, _) in enumerate(candidates) if piece_level == level]
         keep = "/".join("k" if i == level - 1 else "s" for i in range(5))
         text = "".join(f"{lon:.7f} {lat:.7f} {i}\n" for i in chosen for lon, lat in candidates[i][1])
+        text += "".join("{:.7f} {:.7f} {}\n".format(*interior_point(candidates[i][1]), -1 - i) for i in chosen)
         in_water = collections.Counter(int(float(line.split()[2]))
                                        for line in run(["gmt", "select", f"-D{res}", f"-N{keep}"], text).splitlines())
-        found += [candidates[i] for i in chosen if in_water[i] == len(candidates[i][1])]
+        found += [candidates[i] for i in chosen
+                  if in_water[i] == len(candidates[i][1]) or in_water[-1 - i] > 0]
     return found
 
 

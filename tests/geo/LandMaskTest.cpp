@@ -39,6 +39,8 @@ const Place kPlaces[] = {
     {"Longitude past a full turn", 52.09, 5.12 + 720.0, 1},
     {"Not a number: looked up at 0 N 0 E", std::nan(""), std::nan(""), 0},
     {"Latitude beyond the pole", 95.0, 0.0, 0},
+    // -Df: a skerry that the high level merges into its neighbour's shoreline, 300 m off it.
+    {"Skerry in the Sea of Aland", 59.8029, 19.1454, 1},
 };
 
 TEST(LandMask, KnownPlacesHaveTheirLevel)
