@@ -110,5 +110,6 @@ for (row, column), points in sorted(cells.items()):
 PY
   awk '{ d = $3 * 1000; if (d <= 50) a++; else if (d <= 200) b++; else if (d <= 1000) c++; else e++ }
        END { printf "  metres from the coastline: <=50: %d, 50-200: %d, 200-1000: %d, >1000: %d\n", a, b, c, e }' distances.txt
-  sort -g -k3 -r distances.txt | head -5 | awk '{ printf "  farthest: %s %s (%.0f m)\n", $1, $2, $3 * 1000 }'
+  sort -g -k3 -r distances.txt | head -5 |
+    awk '{ if ($3 == "inf") printf "  farthest: %s %s (over 2 km)\n", $1, $2; else printf "  farthest: %s %s (%.0f m)\n", $1, $2, $3 * 1000 }'
 fi
