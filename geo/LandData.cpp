@@ -16,6 +16,7 @@ constexpr std::size_t kMagicLength = 8;
 constexpr std::size_t kHeaderLength = 4 + 6 * 4;
 constexpr int kDatasetCount = 2;
 constexpr std::uint8_t kMaxLevel = 4;
+constexpr std::uint8_t kIsletFlag = 0x80;  // in a piece's level byte
 
 std::uint32_t ReadU32(std::span<const std::uint8_t> data, std::size_t at)
 {
@@ -101,10 +102,13 @@ void ShoreDataset::Decode(std::size_t index) const
     const std::uint32_t pieces = in.Varint();
     for (std::uint32_t p = 0; p < pieces; ++p) {
         ShorePiece piece;
-        piece.level = in.Byte();
+        const std::uint8_t level = in.Byte();
+        piece.level = static_cast<std::uint8_t>(level & ~kIsletFlag);
+        piece.islet = (level & kIsletFlag) != 0;
         piece.count = in.Varint();
         piece.first = static_cast<std::uint32_t>(bin.points.size());
-        if (piece.level == 0 || piece.level > kMaxLevel || piece.count < 2 || piece.count > m_pointCount)
+        if (piece.level == 0 || piece.level > kMaxLevel || piece.count < 2 || piece.count > m_pointCount ||
+            (piece.islet && piece.level % 2 == 0))
             throw std::runtime_error("land data: bad piece");
         StepPoint point{static_cast<std::int32_t>(in.Varint()), static_cast<std::int32_t>(in.Varint())};
         bin.points.push_back(point);

@@ -29,7 +29,7 @@ struct GeoBox {
 };
 
 enum class Detail : std::uint8_t {
-    High,  // GSHHG high, 2-degree bins: the point test and close-up charts
+    High,  // GSHHG high and the full level's islets, 2-degree bins: the point test and close-up charts
     Low,   // GSHHG low, 10-degree bins: overview charts
 };
 
@@ -41,6 +41,9 @@ struct StepPoint {
 
 struct ShorePiece {
     std::uint8_t level = 0;  // level of the polygon it bounds: 1 land, 2 lake, 3 island in a lake, 4 pond
+    // A small island of GSHHG's full level that the high level leaves out: a closed
+    // shoreline of its own, land whatever the high shorelines around it say.
+    bool islet = false;
     std::uint32_t first = 0; // index of its first point in the bin's points
     std::uint32_t count = 0;
 };

@@ -95,10 +95,7 @@ bool WaterPlacement::Accepts(double lat, double lon, double clearanceKm) const
 {
     const Surface wanted = m_kind == WaterKind::Ocean ? Surface::Ocean : Surface::Lake;
     if (!m_mask.IsWater(lat, lon) || m_mask.SurfaceAt(lat, lon) != wanted) return false;
-    const double dLat = clearanceKm / kKmPerDegree;
-    const double dLon = dLat / CosLat(lat);
-    return m_mask.IsWater(lat + dLat, lon) && m_mask.IsWater(lat - dLat, lon) &&
-           m_mask.IsWater(lat, lon + dLon) && m_mask.IsWater(lat, lon - dLon);
+    return clearanceKm <= 0.0 || m_mask.ClearanceKm(lat, lon, clearanceKm) >= clearanceKm;
 }
 
 LatLon WaterPlacement::DrawFrom(const std::vector<std::uint32_t>& cells, double clearanceKm, const Uniform& uniform) const

@@ -35,7 +35,7 @@ public:
     LatLon DrawNearCoast(const Uniform& uniform) const;
 
     static constexpr double kUnderWayClearanceKm = 0.3;
-    static constexpr double kMooredClearanceKm = 0.2;
+    static constexpr double kMooredClearanceKm = kShoreClearanceKm;
     static constexpr double kNearCoastKm = 2.0;
 
 private:

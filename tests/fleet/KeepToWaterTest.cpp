@@ -1,6 +1,7 @@
 // Keeping to water on made-up coastlines (an island, a small lake) where the right
 // behaviour is known, and on the real coast off Rotterdam.
 #include "emulator/fleet/KeepToWater.h"
+#include "emulator/fleet/RandomFleet.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "geo/LandMask.h"
 
@@ -8,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -75,6 +77,7 @@ struct Track {
     bool everOnLand = false;
     float maxTurn = 0.0F;  // largest |rate of turn| sent
     float minSpeed = 1e9F;
+    double minClearanceKm = 1e9;  // to the nearest shoreline of the data
 };
 
 // Steps a vessel as the fleet engine does, one second at a time.
@@ -94,6 +97,7 @@ Track Sail(FleetVessel& v, const geo::LandMask& mask, int seconds)
         track.everOnLand = track.everOnLand || !mask.IsWater(lat, lon);
         track.maxTurn = std::max(track.maxTurn, std::fabs(v.rateOfTurn));
         track.minSpeed = std::min(track.minSpeed, v.speed);
+        track.minClearanceKm = std::min(track.minClearanceKm, mask.ClearanceKm(lat, lon, 1.0));
     }
     return track;
 }
@@ -174,4 +178,35 @@ TEST(KeepToWater, NeverSailsOntoTheRealCoast)
     }
 }
 
+// The finer coast lies up to 200 m off the data's simplified shorelines: random fleets
+// among the Stockholm skerries and in the Scheldt and Maas mouths keep well off them.
+TEST(KeepToWater, RandomFleetsKeepOffTheShorelines)
+{
+    const geo::LandMask& mask = geo::LandMask::Builtin();
+    struct Row {
+        const char* name;
+        FleetArea area;
+    };
+    for (const Row& row : {Row{"Stockholm archipelago", {59.6, 18.6, 59.9, 19.2}},
+                           Row{"Scheldt and Maas mouths", {51.4, 3.4, 52.1, 4.3}}}) {
+        Fleet fleet;
+        std::unordered_set<std::uint32_t> used;
+        AddRandomFleet(fleet, 150, row.area, 7, used);
+        int underWay = 0;
+        int near = 0;
+        double closestKm = 1e9;
+        for (FleetVessel& v : fleet.vessels) {
+            if (v.speed < 3.0F) continue;  // moored and anchored vessels lie near a coast on purpose
+            ++underWay;
+            const Track track = Sail(v, mask, 900);
+            EXPECT_FALSE(track.everOnLand) << row.name;
+            near += track.minClearanceKm < 0.15 ? 1 : 0;
+            closestKm = std::min(closestKm, track.minClearanceKm);
+        }
+        EXPECT_GT(underWay, 100) << row.name;
+        EXPECT_EQ(near, 0) << row.name << ": closest " << closestKm << " km";
+    }
+}
+
 } // namespace
+
