@@ -25,7 +25,7 @@ FleetRun::~FleetRun()
     Stop();
 }
 
-bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
+bool FleetRun::Start(StartPhases phases, std::uint32_t seed)
 {
     Stop();
     m_stopEvent.Reset();
@@ -35,7 +35,7 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
     m_clock.Start();
     m_engine.SetLocalTimeSource([this] { return m_clock.LocalTime(); });
     m_engine.SetUtcTimeSource([this] { return m_clock.UtcTime(); });
-    m_engine.Start(m_clock.TickAfterStart(0), firstSpread, seed);
+    m_engine.Start(m_clock.TickAfterStart(0), phases, seed);
     if (!SelectAndOpenChannel(m_output, m_serial, m_writer)) return false;
     m_threadEnded.Reset();
     m_thread = std::thread(&FleetRun::ThreadProc, this);

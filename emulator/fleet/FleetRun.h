@@ -27,7 +27,8 @@ public:
     // Opens the channel and starts the thread; vessels from `firstSpread` on start at
     // spread phases. False when the channel could not be
     // opened (reported on standard error).
-    bool Start(std::size_t firstSpread, std::uint32_t seed);
+    bool Start(std::size_t firstSpread, std::uint32_t seed) { return Start(StartPhases{0, firstSpread}, seed); }
+    bool Start(StartPhases phases, std::uint32_t seed);
     // Ends the thread (waiting at most 3000 ms for it to reach its wait, then joining)
     // and closes and releases the channel.
     void Stop();
