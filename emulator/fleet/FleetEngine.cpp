@@ -90,6 +90,9 @@ constexpr std::size_t kSafetySlot = 2;
 // A seed of its own for the stations' phases, so that adding stations to a fleet does not
 // move the vessels' phases.
 constexpr std::uint32_t kStationSeedSalt = 0x5A7E1105U;
+// A station that reports at once counts as last heard an interval and this much ago, a
+// margin that holds "exceeded" too, across a wrap of the tick count.
+constexpr std::uint64_t kPromptMarginMs = 1000;
 
 StationKind KindOf(const FleetVessel& v)
 {
@@ -133,7 +136,8 @@ void StartStation(FleetVessel& v, std::uint64_t tick, bool spread, bool prompt, 
 {
     const auto offset = [&](std::uint64_t interval) -> std::uint64_t {
         if (spread) return random() % interval;
-        return v.kind != 0 || prompt ? interval : 0;
+        if (prompt) return interval + kPromptMarginMs;
+        return v.kind != 0 ? interval : 0;
     };
     if (v.kind != 0) {
         for (std::size_t kind = 0; kind < std::size(v.lastSent); ++kind)
@@ -175,8 +179,7 @@ void FleetEngine::Start(std::uint64_t tick, StartPhases phases, std::uint32_t se
         for (std::size_t kind = 0; kind < std::size(v.lastSent); ++kind) {
             std::uint64_t offset = 0;
             if (spread) offset = random() % IntervalMs(v, kind);
-            // Past its interval, so that class B's "exceeded" holds too.
-            if (prompt) offset = IntervalMs(v, kind) + 1;
+            if (prompt) offset = IntervalMs(v, kind) + kPromptMarginMs;
             // The tick count wraps at 32 bits; so do the stamps.
             v.lastSent[kind] = static_cast<std::uint32_t>((m_lastStepTime - offset) & kTickMask);
         }

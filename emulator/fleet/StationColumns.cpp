@@ -227,6 +227,11 @@ const char* StationColumnName(std::size_t column)
     return kColumns[column].name;
 }
 
+std::size_t StationColumnCount()
+{
+    return std::size(kColumns);
+}
+
 bool SetStationColumn(std::size_t column, const std::string& cell, StationDraft& draft)
 {
     return kColumns[column].apply(cell, draft);

@@ -21,6 +21,7 @@ struct StationDraft {
 // The column named `name`; nothing for a name the table does not have.
 std::optional<std::size_t> StationColumnIndex(std::string_view name);
 const char* StationColumnName(std::size_t column);
+std::size_t StationColumnCount();
 
 // Sets a column from its text as the command line reads it (numbers as numbers, switches
 // as 1/0, true/false, yes/no, on/off); false, and the draft as it was, when the text is
