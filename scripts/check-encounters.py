@@ -3,6 +3,7 @@
 
 usage: check-encounters.py [--vesgen PROGRAM] [--time-factor X] [--minutes M]
                            [--record FILE | --keep FILE] SCENARIO.json [-- VESGEN OPTIONS...]
+       check-encounters.py [...] --route FILE.gpx [--route-end END] [-- VESGEN OPTIONS...]
 
 Runs `vesgen --scenario SCENARIO --nmea-own-ship --ignore-timings --time-factor X` for M
 simulated minutes (by default the longest TCPA plus three minutes), or reads a recording
@@ -18,6 +19,8 @@ It prints and checks:
     reversals included) within 50 m, at the time the leg speeds give (2 s per leg);
   - each event: the step that first shows it (set fields seen in the reports, a station
     that falls silent or sends again) within one step of its time.
+With --route, the command-line vessel sails the GPX file (`vesgen --route`) as own ship,
+and its waypoint passes are checked from its $GPRMC positions.
 Exit status 0 when every check holds, 1 when one fails, 2 when the run cannot be read.
 """
 
@@ -41,6 +44,7 @@ TCPA_TOLERANCE_S = 15.0
 WAYPOINT_PASS_M = 50.0
 SECONDS_PER_LEG = 2.0
 EVENT_SLACK_S = 0.5             # the step times read from the stream are this close to simulated time
+MOTION_FIELDS = {"vessel-lat", "vessel-lon", "vessel-sog", "vessel-cog", "vessel-rot"}
 POSITION_TYPES = "123BC"        # first payload character of messages 1, 2, 3, 18, 19
 
 # Relative bearing of the target from the own ship at the start (degrees, clockwise from
@@ -76,19 +80,34 @@ def bearing_deg(a, b):
     return math.degrees(math.atan2(x, y)) % 360.0
 
 
-def minimum(samples):
-    """(time, value) of the smallest value, refined by a parabola through the squares around it."""
-    i = min(range(len(samples)), key=lambda k: samples[k][1])
-    t, d = samples[i]
-    if 0 < i < len(samples) - 1:
-        (t0, d0), (t2, d2) = samples[i - 1], samples[i + 1]
-        y0, y1, y2 = d0 * d0, d * d, d2 * d2
-        h = (t2 - t0) / 2
-        curve = y0 - 2 * y1 + y2
-        if curve > 0 and abs(t2 - t - h) < 1e-6 * max(h, 1):
-            shift = h * (y0 - y2) / (2 * curve)
-            t, d = t + shift, math.sqrt(max(0.0, y1 - curve * shift * shift / (2 * h * h)))
-    return t, d
+def minimum(samples, window_s=5.0):
+    """(time, value) of the smallest value: a parabola fitted by least squares to the squares
+    of the values within `window_s` of the smallest sample (straight relative motion makes
+    the squared distance a parabola in time, so a wide window evens out the rounding of
+    the reported positions where the approach is slow)."""
+    t_min, d_min = min(samples, key=lambda s: s[1])
+    near = [(t - t_min, d * d) for t, d in samples if abs(t - t_min) <= window_s]
+    if len(near) < 3:
+        return t_min, d_min
+    sums = [sum(x ** k for x, _ in near) for k in range(5)]
+    rhs = [sum(y * x ** k for x, y in near) for k in range(3)]
+    # Normal equations of y = c0 + c1 x + c2 x^2, solved by Cramer's rule.
+    m = [[sums[0], sums[1], sums[2]], [sums[1], sums[2], sums[3]], [sums[2], sums[3], sums[4]]]
+
+    def det(a):
+        return (a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0])
+                + a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]))
+
+    whole = det(m)
+    if whole == 0:
+        return t_min, d_min
+    c = [det([[rhs[r] if k == col else m[r][k] for k in range(3)] for r in range(3)]) / whole for col in range(3)]
+    if c[2] <= 0:
+        return t_min, d_min
+    x = -c[1] / (2 * c[2])
+    if abs(x) > window_s:
+        return t_min, d_min
+    return t_min + x, math.sqrt(max(0.0, c[0] + c[1] * x + c[2] * x * x))
 
 
 # ---------------------------------------------------------------- the run
@@ -96,8 +115,9 @@ def minimum(samples):
 def record(args, path):
     scenario_minutes = args.minutes
     seconds = scenario_minutes * 60.0 / args.time_factor + 2.0
-    argv = [args.vesgen, "--scenario", args.scenario, "--nmea-own-ship", "--ignore-timings",
-            "--time-factor", str(args.time_factor), "--output", path] + args.vesgen_options
+    what = ["--route", args.route, "--route-end", args.route_end] if args.route else ["--scenario", args.scenario]
+    argv = [args.vesgen] + what + ["--nmea-own-ship", "--ignore-timings",
+                                   "--time-factor", str(args.time_factor), "--output", path] + args.vesgen_options
     print(f"running {' '.join(argv)} for {seconds:.0f} s ({scenario_minutes:.1f} simulated minutes)")
     process = subprocess.Popen(argv, stderr=subprocess.PIPE, text=True)
     try:
@@ -170,7 +190,10 @@ def check_encounter(name, ask, own, reports, own_course, verdicts):
     if len(samples) < 3:
         verdicts.line(False, f"{name}: too few reports")
         return
-    tcpa_s, cpa_nm = minimum(samples)
+    # The time from ten minutes either side (straight relative motion keeps the squared
+    # range a parabola), the range from the seconds around it.
+    tcpa_s = minimum(samples, 600.0)[0]
+    cpa_nm = minimum(samples)[1]
     first = reports[0]
     own_first = own[first["step"]]
     relative = (bearing_deg(own_first[1], first["pos"]) - own_course) % 360.0
@@ -201,8 +224,8 @@ def check_encounter(name, ask, own, reports, own_course, verdicts):
 
 def gpx_points(path, name):
     root = ElementTree.parse(path).getroot()
-    ns = {"g": root.tag[1:].split("}")[0]} if root.tag.startswith("{") else {}
-    q = (lambda tag: "g:" + tag) if ns else (lambda tag: tag)
+    uri = root.tag[:root.tag.index("}") + 1] if root.tag.startswith("{") else ""
+    q = lambda tag: uri + tag  # noqa: E731
     lists = [(r, r.findall(q("rtept"))) for r in root.findall(q("rte"))]
     lists += [(t, [p for s in t.findall(q("trkseg")) for p in s.findall(q("trkpt"))]) for t in root.findall(q("trk"))]
     for owner, points in lists:
@@ -253,14 +276,52 @@ def expected_visits(points, end, fallback_knots, horizon_s):
     elif end == "reverse":
         legs += [(i + 1, i, speeds[i]) for i in reversed(range(len(points) - 1))]
     visits, t, count = [(0, 0.0, 0)], 0.0, 0
-    while t < horizon_s:
+    while t <= horizon_s:
         for a, b, knots in legs:
             t += distance_m((points[a]["lat"], points[a]["lon"]), (points[b]["lat"], points[b]["lon"])) / (knots * KNOT)
             count += 1
             visits.append((b, t, count))
         if end == "stop":
             break
-    return [v for v in visits if v[1] <= horizon_s]
+    # Each pass with the waypoints sailed from and to next (None at the end of a `stop` route).
+    return [(index, when, legs, visits[k - 1][0], visits[k + 1][0] if k + 1 < len(visits) else None)
+            for k, (index, when, legs) in enumerate(visits) if 0 < k and when <= horizon_s]
+
+
+def pass_time(track, here, came_from, going_to):
+    """When the vessel is abeam of a waypoint: where a turn's arc crosses the bisector of its
+    two legs (the middle of the arc), or where it arrives when it turns back or stops there.
+    Linear between reports: within a step the vessel sails nearly straight."""
+    def unit(a, b):
+        x, y = flat(a[0], a[1], b[0], b[1])
+        n = math.hypot(x, y)
+        return x / n, y / n
+
+    u_in = unit(came_from, here)
+    u_out = unit(here, going_to) if going_to is not None else None
+    if u_out is not None and u_in[0] * u_out[0] + u_in[1] * u_out[1] > -0.98:
+        n = math.hypot(u_in[0] + u_out[0], u_in[1] + u_out[1])
+        u = ((u_in[0] + u_out[0]) / n, (u_in[1] + u_out[1]) / n)
+        limit = 0.0
+    else:
+        u, limit = u_in, None  # it turns back or stops there
+    along = []
+    for r in track:
+        x, y = flat(here[0], here[1], r["pos"][0], r["pos"][1])
+        along.append((r["t"], x * u[0] + y * u[1]))
+    if limit is None:
+        # Arrival: on from the last report of the approach at the approach's speed.
+        top = max(range(len(along)), key=lambda k: along[k][1])
+        approach = [k for k in range(1, top) if along[k][1] < -0.5]
+        if not approach:
+            return None
+        k = approach[-1]
+        (t0, a0), (t1, a1) = along[k - 1], along[k]
+        return t1 - a1 * (t1 - t0) / (a1 - a0) if a1 > a0 else None
+    for (t0, a0), (t1, a1) in zip(along, along[1:]):
+        if a0 < 0.0 <= a1 and t1 - t0 <= 2.0:
+            return t0 + (t1 - t0) * (0.0 - a0) / (a1 - a0)
+    return None
 
 
 def check_route(name, station, folder, reports, horizon_s, verdicts):
@@ -268,17 +329,22 @@ def check_route(name, station, folder, reports, horizon_s, verdicts):
     points = route_waypoints(route, folder)
     visits = expected_visits(points, route.get("end", "stop"), station.get("vessel-sog", 0), horizon_s - 60)
     worst_m, worst_s, failed = 0.0, 0.0, []
-    for index, when, legs in visits[1:]:
+    where = [(p["lat"], p["lon"]) for p in points]
+    for index, when, legs, came_from, going_to in visits:
         near = [r for r in reports if abs(r["t"] - when) <= 120]
         if len(near) < 3:
             continue
-        target = (points[index]["lat"], points[index]["lon"])
-        t, d = minimum([(r["t"], distance_m(r["pos"], target)) for r in near])
+        target = where[index]
+        d = min(distance_m(r["pos"], target) for r in near)
+        t = pass_time(near, target, where[came_from], where[going_to] if going_to is not None else None)
+        if t is None:
+            failed.append(f"waypoint {index} due at {when:.1f} s never passed")
+            continue
         worst_m, worst_s = max(worst_m, d), max(worst_s, abs(t - when) / max(legs, 1))
         if d > WAYPOINT_PASS_M or abs(t - when) > SECONDS_PER_LEG * legs:
             failed.append(f"waypoint {index} due at {when:.1f} s passed {d:.1f} m off at {t:.1f} s")
-    verdicts.line(not failed and len(visits) > 1,
-                  f"{name}: {len(visits) - 1} waypoint passes ({route.get('end', 'stop')}), within {worst_m:.1f} m, "
+    verdicts.line(not failed and len(visits) > 0,
+                  f"{name}: {len(visits)} waypoint passes ({route.get('end', 'stop')}), within {worst_m:.1f} m, "
                   f"{worst_s:.2f} s per leg" + ("; " + "; ".join(failed[:3]) if failed else ""))
 
 
@@ -311,17 +377,29 @@ def check_event(event, reports, verdicts):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("scenario")
+    parser.add_argument("scenario", nargs="?")
+    parser.add_argument("--route", help="a GPX file for vesgen --route instead of a scenario")
+    parser.add_argument("--route-end", default="stop")
     parser.add_argument("--vesgen", default="build/bin/vesgen")
     parser.add_argument("--time-factor", type=float, default=60.0)
     parser.add_argument("--minutes", type=float)
     parser.add_argument("--record", help="read this recording instead of running vesgen")
     parser.add_argument("--keep", help="keep the recording in this file")
-    parser.add_argument("vesgen_options", nargs="*", help="after --: more options for vesgen")
-    args = parser.parse_args()
-    with open(args.scenario) as f:
-        scenario = json.load(f)
-    folder = os.path.dirname(os.path.abspath(args.scenario))
+    argv = sys.argv[1:]
+    split = argv.index("--") if "--" in argv else len(argv)
+    args = parser.parse_args(argv[:split])
+    args.vesgen_options = argv[split + 1:]  # after --: more options for vesgen
+    if (args.scenario is None) == (args.route is None):
+        parser.error("give a scenario or --route")
+    if args.route:
+        # The command-line vessel's route, as a scenario's own ship.
+        sog = next((float(v) for o, v in zip(args.vesgen_options, args.vesgen_options[1:]) if o == "--vessel-sog"), 0)
+        scenario = {"own-ship": {"route": {"gpx": os.path.abspath(args.route), "end": args.route_end},
+                                 "vessel-sog": sog}}
+    else:
+        with open(args.scenario) as f:
+            scenario = json.load(f)
+    folder = os.path.dirname(os.path.abspath(args.scenario or args.route))
     targets = scenario.get("targets", [])
     if args.minutes is None:
         args.minutes = max([t["encounter"]["tcpa-min"] for t in targets if "encounter" in t] + [10]) + 3
@@ -334,6 +412,9 @@ def main():
     own_ship = scenario["own-ship"]
     verdicts = Verdicts()
     horizon = own[-1][0]
+    if "route" in own_ship:
+        track = [{"t": t, "step": k, "pos": pos} for k, (t, pos, _, _) in enumerate(own)]
+        check_route("own ship", own_ship, folder, track, horizon, verdicts)
     for i, target in enumerate(targets):
         mmsi = target.get("vessel-mmsi")
         name = f"targets[{i}] {target.get('vessel-name', mmsi)}"
@@ -344,7 +425,10 @@ def main():
         if "encounter" in target:
             check_encounter(name, target["encounter"], own, reports[mmsi], own_ship.get("vessel-cog", 0.0), verdicts)
         elif "route" in target:
-            check_route(name, target, folder, reports[mmsi], horizon, verdicts)
+            # An event that sets its motion takes it off its route.
+            left = [e["at-s"] for e in scenario.get("events", [])
+                    if e["mmsi"] == mmsi and MOTION_FIELDS & set(e.get("set", {}))]
+            check_route(name, target, folder, reports[mmsi], min([horizon] + left), verdicts)
     for event in scenario.get("events", []):
         check_event(event, reports.get(event["mmsi"], []), verdicts)
     print("all checks hold" if verdicts.failed == 0 else f"{verdicts.failed} checks failed")

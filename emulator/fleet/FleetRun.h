@@ -14,7 +14,10 @@ struct IChannelWriter;
 // A fleet's run: one output channel and one simulation thread that steps the whole
 // fleet once a second of simulated time and hands each step's sentences to the channel
 // in one write. Steps keep their cadence on the clock: each is due one period after the
-// previous one was due, and a run that falls behind says so on standard error.
+// previous one was due, and a run that falls behind says so on standard error. At a time
+// factor other than 1 a step's positions and times are those of the simulated second it
+// stands for, so that a thread a few milliseconds late does not shift simulated time;
+// at 1 they are the real clock's, as they always were.
 // Start and Stop keep the single vessel's order and bounds.
 class FleetRun {
 public:
@@ -45,6 +48,7 @@ private:
     std::string m_output;
     SerialLineSettings m_serial;
     SimulationClock m_clock;  // the simulation thread's once it runs
+    std::uint64_t m_stepDueMs = 0;  // simulated time of the step being made
     IChannelWriter* m_writer = nullptr;  // owned from Start to Stop, destroyed by Release
     std::thread m_thread;
     platform::Event m_stopEvent;
