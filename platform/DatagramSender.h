@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/NetworkAddress.h"
 #include "platform/Socket.h"
 
 #include <cstddef>
@@ -21,10 +22,17 @@ public:
     void Close() { m_socket.Close(); }
     bool IsOpen() const { return m_socket.IsValid(); }
 
+    // The destination is a multicast group (224.0.0.0/4, ff00::/8).
+    bool IsMulticast() const { return platform::IsMulticast(m_address); }
+    // For a multicast destination: hops and interface, as SetMulticastSending takes them.
+    int SetMulticast(int hops, const std::string& interfaceText) const
+    {
+        return SetMulticastSending(m_socket, m_address.family, hops, interfaceText);
+    }
+
 private:
     Socket m_socket;
-    std::byte m_address[128] = {};  // the destination's sockaddr
-    unsigned m_addressLength = 0;
+    SocketAddress m_address;  // the destination
 };
 
 } // namespace platform

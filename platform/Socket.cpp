@@ -83,10 +83,11 @@ int Listen(const Socket& socket, int backlog)
 
 std::uint16_t LocalPort(const Socket& socket)
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (::getsockname(socket.NativeHandle(), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-    return ntohs(address.sin_port);
+    if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
 }
 
 Readiness WaitAny(std::span<PollItem> items, std::chrono::milliseconds timeout)

@@ -35,6 +35,7 @@ StopSignals::~StopSignals()
     const timespec now{};
     while (sigtimedwait(&m_set, nullptr, &now) > 0) {
     }
+    if (m_stopAsked) return;
     pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
 }
 
@@ -50,6 +51,7 @@ bool StopSignals::Wait(std::chrono::milliseconds timeout)
     do {
         signal = sigtimedwait(&m_set, nullptr, &limit);
     } while (signal < 0 && errno == EINTR);
+    m_stopAsked = m_stopAsked || signal > 0;
     return signal > 0;
 }
 

@@ -14,7 +14,9 @@ class StopSignals {
 public:
     StopSignals();
     // Takes any of the signals still pending (the run has ended anyway), then puts
-    // the thread's signal mask back.
+    // the thread's signal mask back, unless a stop was asked for: then the program is
+    // on its way out and the hold stays, so that a later request (`timeout` signals
+    // twice, a wrapper passes its own on, a second Ctrl+C) cannot cut its last writes.
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
@@ -30,6 +32,7 @@ private:
     sigset_t m_set{};
     sigset_t m_previousMask{};
     bool m_blocked = false;
+    bool m_stopAsked = false;
 };
 
 } // namespace platform

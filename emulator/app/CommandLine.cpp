@@ -25,7 +25,8 @@ enum class DefaultKind { None, Declared, Implicit };
 
 using Field = std::variant<std::monostate, std::string VesselSettings::*, int VesselSettings::*,
                            std::uint32_t VesselSettings::*, float VesselSettings::*,
-                           double VesselSettings::*, bool VesselSettings::*>;
+                           double VesselSettings::*, bool VesselSettings::*,
+                           std::vector<std::string> VesselSettings::*>;
 
 struct OptionRow {
     const char* name;
@@ -41,7 +42,7 @@ using K = DefaultKind;
 // VesselSettings.
 const OptionRow kOptions[] = {
     {"help,h", {}, K::None, "produce help message"},
-    {"output", &S::output, K::None,
+    {"output", &S::outputs, K::None,
      R"kvl(Save output as file name: CON, COM1, COM2, C:\AIS\log.txt, "c:\Program Files\data\log1.txt"; TCP*port; UDP*host:port)kvl"},
     {"output-baudrate", &S::outputBaudRate, K::Declared, "Output stream rate (valid for serial ONLY) : 9600,19200,38400,..."},
     {"output-databits", &S::outputDataBits, K::Declared, "Output stream data bits (valid for serial ONLY) : 8"},
@@ -116,6 +117,15 @@ const OptionRow kOptions[] = {
     {"route-end", &S::routeEnd, K::Declared, "At the end of the --route: stop, loop or reverse"},
     {"time-factor", &S::timeFactor, K::Declared,
      "Simulated time runs this many times as fast as the clock, 0.1 to 100 (one step per simulated second)"},
+    // Several outputs (--output given more than once) and the network outputs.
+    {"tcp-clients", &S::tcpClients, K::Declared,
+     "Clients a TCP*port server feeds at once (1-1024); one more is refused"},
+    {"tcp-bind", &S::tcpBind, K::None,
+     "Address a TCP*port server listens on (default: every interface, open to the network; 127.0.0.1: this "
+     "machine only)"},
+    {"udp-ttl", &S::udpTtl, K::Declared, "TTL (IPv4) or hop limit (IPv6) of UDP multicast datagrams, 0-255"},
+    {"udp-interface", &S::udpInterface, K::None,
+     "Interface UDP multicast leaves from: one of its addresses or its name (default: the system's choice)"},
 };
 
 // The library's typed value with two holes closed, using the library's own exceptions
@@ -152,6 +162,9 @@ void AddOptions(po::options_description& description, VesselSettings& target)
             [&](auto member) {
                 if constexpr (std::is_same_v<decltype(member), std::monostate>) {
                     description.add_options()(row.name, row.help);
+                } else if constexpr (std::is_same_v<decltype(member), std::vector<std::string> VesselSettings::*>) {
+                    // Given as often as wanted, one value each time.
+                    description.add_options()(row.name, po::value(&(target.*member)), row.help);
                 } else {
                     using T = std::remove_reference_t<decltype(target.*member)>;
                     po::typed_value<T>* value = MakeValue<T>(&(target.*member));
@@ -193,6 +206,7 @@ bool ParseCommandLine(int argc, char** argv, VesselSettings& settings, std::ostr
             return false;
         }
         po::notify(map);
+        if (!parsed.outputs.empty()) parsed.output = parsed.outputs.front();
         settings = parsed;
         return true;
     } catch (const std::exception& e) {

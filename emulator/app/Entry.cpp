@@ -16,8 +16,9 @@
 #include <chrono>
 #include <iostream>
 #include <new>
-#include <utility>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,12 @@ bool IsConsoleOutput(const std::string& output)
     constexpr std::string_view kConsole = "CON";
     return std::equal(output.begin(), output.end(), kConsole.begin(), kConsole.end(),
                       [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
+
+bool AnyConsoleOutput(const VesselSettings& s)
+{
+    const std::vector<std::string> outputs = OutputList(s);
+    return std::any_of(outputs.begin(), outputs.end(), IsConsoleOutput);
 }
 
 bool AnyMessageEnabled(const VesselSettings& s)
@@ -62,6 +69,8 @@ void ApplySettings(const VesselSettings& s, CVesselModelImpl& model)
     model.m_serialBaudRate = s.outputBaudRate;
     model.m_serialDataBits = s.outputDataBits;
     model.m_serialStopBits = s.outputStopBits;
+    model.m_outputs = s.outputs;
+    model.m_network = NetworkOptionsOf(s);
     model.m_ignoreTimings = s.ignoreTimings;
     model.m_enableMsg1 = s.nmeaDoMsg1;
     model.m_enableMsg5 = s.nmeaDoMsg5;
@@ -108,7 +117,7 @@ int RunVesgenUnguarded(int argc, char** argv)
     if (settings.checkUpdate) return CheckForUpdate();
 
     if (WantsFleet(settings)) {
-        if (closedAtStart.output && IsConsoleOutput(settings.output)) {
+        if (closedAtStart.output && AnyConsoleOutput(settings)) {
             std::cerr << "Error : standard output is closed, there is nowhere to write the sentences." << std::endl;
             return kRunNeverStarted;
         }
@@ -132,7 +141,7 @@ int RunVesgenUnguarded(int argc, char** argv)
         return -1;
     }
 
-    if (closedAtStart.output && IsConsoleOutput(settings.output)) {
+    if (closedAtStart.output && AnyConsoleOutput(settings)) {
         std::cerr << "Error : standard output is closed, there is nowhere to write the sentences." << std::endl;
         return kRunNeverStarted;
     }

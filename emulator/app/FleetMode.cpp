@@ -281,7 +281,8 @@ FleetOutcome RunFleet(const VesselSettings& s)
     // Before the run's threads start, so that they inherit the hold on the signals.
     platform::StopSignals stopSignals;
     FleetEngine engine(fleet, {!s.ignoreCrc, s.nmeaUpperCrc}, s.ignoreTimings);
-    FleetRun run(engine, s.output, {s.outputBaudRate, s.outputDataBits, s.outputStopBits}, s.timeFactor);
+    FleetRun run(engine, OutputList(s), {{s.outputBaudRate, s.outputDataBits, s.outputStopBits}, NetworkOptionsOf(s)},
+                 s.timeFactor);
     if (!run.Start(StartPhases{scenarioStations, firstSpread}, seed)) {
         run.Stop();
         return FleetOutcome::NeverStarted;

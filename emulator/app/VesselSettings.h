@@ -1,7 +1,10 @@
 #pragma once
 
+#include "emulator/channels/ChannelSelection.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The values of vesgen's command-line options, filled once by ParseCommandLine and read
 // by program entry. A default-constructed record holds each option's default: the
@@ -68,4 +71,22 @@ struct VesselSettings {
     std::string route;           // GPX file: the command-line vessel's route
     std::string routeEnd = "stop";  // stop|loop|reverse
     double timeFactor = 1.0;     // simulated seconds per real second, 0.1 to 100
+    // Several outputs and the network outputs' settings.
+    std::vector<std::string> outputs;  // every --output as given; `output` holds the first
+    int tcpClients = 1;          // clients the TCP server serves at once
+    std::string tcpBind;         // address the TCP server listens on; empty: every interface
+    int udpTtl = 1;              // TTL or hop limit of multicast datagrams
+    std::string udpInterface;    // interface multicast leaves from; empty: the system's choice
 };
+
+// The network outputs' settings of the run.
+inline NetworkOptions NetworkOptionsOf(const VesselSettings& s)
+{
+    return NetworkOptions{s.tcpClients, s.tcpBind, s.udpTtl, s.udpInterface};
+}
+
+// Every output of the run: each --output given, or the default.
+inline std::vector<std::string> OutputList(const VesselSettings& s)
+{
+    return s.outputs.empty() ? std::vector<std::string>{s.output} : s.outputs;
+}

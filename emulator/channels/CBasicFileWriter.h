@@ -36,6 +36,9 @@ public:
 
     // Sentences dropped for a device too slow for the stream, since Open.
     std::uint64_t DroppedSentences() const { return m_loss.Total(); }
+    // Sentences dropped on their way to this writer (by a queue in front of it), told
+    // with its own; any thread may call it.
+    void TellDropped(std::uint64_t sentences) { m_loss.Dropped(sentences); }
 
 private:
     ~CBasicFileWriter() = default;

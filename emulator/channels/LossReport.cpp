@@ -18,7 +18,10 @@ long long ReportWindow::Close(Clock::time_point now)
     return seconds < 1 ? 1 : seconds;
 }
 
-LossReport::LossReport(std::string output, Sink sink) : m_output(std::move(output)), m_sink(std::move(sink)) {}
+LossReport::LossReport(std::string output, Sink sink, std::string cause)
+    : m_output(std::move(output)), m_cause(std::move(cause)), m_sink(std::move(sink))
+{
+}
 
 void LossReport::Dropped(std::uint64_t sentences, Clock::time_point now)
 {
@@ -52,7 +55,7 @@ std::uint64_t LossReport::Total() const
 void LossReport::Tell(Clock::time_point now)
 {
     const long long seconds = m_window.Close(now);
-    const std::string line = "Warning : [" + m_output + "] output too slow, " + std::to_string(m_untold) +
+    const std::string line = "Warning : [" + m_output + "] " + m_cause + ", " + std::to_string(m_untold) +
                              (m_untold == 1 ? " sentence" : " sentences") + " dropped in the last " +
                              std::to_string(seconds) + " s.";
     m_untold = 0;

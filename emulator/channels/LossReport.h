@@ -37,8 +37,8 @@ public:
     using Sink = std::function<void(std::string_view line)>;
 
     // `output` is the name shown in brackets ("FILE", "TCP", "UDP"); lines go to
-    // standard error unless a sink is given.
-    explicit LossReport(std::string output, Sink sink = {});
+    // standard error unless a sink is given. `cause` says why sentences were dropped.
+    explicit LossReport(std::string output, Sink sink = {}, std::string cause = "output too slow");
 
     // Counts dropped sentences and tells them when a line is due.
     void Dropped(std::uint64_t sentences, Clock::time_point now = Clock::now());
@@ -53,6 +53,7 @@ private:
     void Tell(Clock::time_point now);
 
     const std::string m_output;
+    const std::string m_cause;
     const Sink m_sink;
     mutable std::mutex m_lock;
     ReportWindow m_window;

@@ -41,6 +41,8 @@ public:
     void Consume(std::size_t count);
 
     bool Empty() const { return m_head == m_text.size(); }
+    // The first pending sentence has partly gone out.
+    bool FrontStarted() const { return m_frontStarted; }
     // Drops what waits; the sentences in it are counted as dropped.
     void Clear();
 

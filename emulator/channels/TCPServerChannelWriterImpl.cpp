@@ -3,7 +3,9 @@
 #include "emulator/channels/ChannelReport.h"
 #include "emulator/channels/TcpClientSlot.h"
 #include "emulator/channels/TcpPortText.h"
+#include "platform/NetworkAddress.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -31,6 +33,12 @@ constexpr std::chrono::milliseconds kCloseDeliveryLimit{1500};
 
 const char* const kConnected = "Information : [TCP] client connected.";
 const char* const kRefused = "Information : [TCP] connection refused, only one connection allowed.";
+
+std::string RefusalLine(std::size_t clientLimit)
+{
+    if (clientLimit == 1) return kRefused;
+    return "Information : [TCP] connection refused, only " + std::to_string(clientLimit) + " connections allowed.";
+}
 const char* const kDisconnected = "Information : [TCP] client disconnected.";
 
 void DropClient(TcpClientSlot& client)
@@ -134,8 +142,36 @@ void TCPServerChannelWriterImpl::ServerThreadProc()
 
 bool TCPServerChannelWriterImpl::StartListening()
 {
-    if (const int error = platform::CreateTcpSocket(m_listenSocket); error != 0) {
-        ReportWithCode("Error : [TCP] error creating socket, code = ", error);
+    const auto port = static_cast<std::uint16_t>(m_port & 0xFFFF);
+    if (!CreateListeningSocket(port)) return false;
+    if (const int error = platform::Listen(m_listenSocket, kListenBacklog); error != 0) {
+        ReportWithCode("Error : [TCP] error starting local socket for listening, code = ", error);
+        return false;
+    }
+    // Port 0 leaves the choice to the system, and nobody could find the server.
+    if (port == 0) {
+        ReportChannelLine("Information : [TCP] listening on port " +
+                          std::to_string(platform::LocalPort(m_listenSocket)) + ".");
+    }
+    return true;
+}
+
+bool TCPServerChannelWriterImpl::CreateListeningSocket(std::uint16_t port)
+{
+    platform::SocketAddress bindAddress;
+    if (!m_bindAddress.empty()) {
+        std::vector<platform::SocketAddress> found;
+        std::string lookupError;
+        if (platform::ResolveAddresses(m_bindAddress, port, platform::SocketType::Stream, found, lookupError) != 0) {
+            ReportChannelLine("Error : [TCP] cannot listen on " + m_bindAddress + ": " + lookupError);
+            return false;
+        }
+        bindAddress = found.front();
+    }
+    const int created = m_bindAddress.empty() ? platform::CreateTcpSocket(m_listenSocket)
+                                              : platform::CreateStreamSocket(bindAddress.family, m_listenSocket);
+    if (created != 0) {
+        ReportWithCode("Error : [TCP] error creating socket, code = ", created);
         return false;
     }
     if (const int error = platform::SetNonBlocking(m_listenSocket); error != 0) {
@@ -145,36 +181,32 @@ bool TCPServerChannelWriterImpl::StartListening()
     // Without it a restart within the TIME_WAIT period of the last client would be
     // refused; failing to set it only costs that convenience.
     platform::AllowAddressReuse(m_listenSocket);
-    if (const int error = platform::BindAnyIPv4(m_listenSocket, static_cast<std::uint16_t>(m_port & 0xFFFF));
-        error != 0) {
-        ReportWithCode("Error : [TCP] error binding socket, code = ", error);
+    const int bound = m_bindAddress.empty() ? platform::BindAnyIPv4(m_listenSocket, port)
+                                            : platform::BindTo(m_listenSocket, bindAddress);
+    if (bound != 0) {
+        ReportWithCode("Error : [TCP] error binding socket, code = ", bound);
         return false;
-    }
-    if (const int error = platform::Listen(m_listenSocket, kListenBacklog); error != 0) {
-        ReportWithCode("Error : [TCP] error starting local socket for listening, code = ", error);
-        return false;
-    }
-    // Port 0 leaves the choice to the system, and nobody could find the server.
-    if ((m_port & 0xFFFF) == 0) {
-        ReportChannelLine("Information : [TCP] listening on port " +
-                          std::to_string(platform::LocalPort(m_listenSocket)) + ".");
     }
     return true;
 }
 
 void TCPServerChannelWriterImpl::ServeClients()
 {
-    TcpClientSlot client;
-    // A client let go for falling behind, while it is sent the rest of its last sentence.
-    TcpClientSlot leaving;
-    std::chrono::steady_clock::time_point leavingUntil;
+    std::vector<TcpClientSlot> clients(m_clientLimit);
+    std::vector<LeavingClient> leaving;
+    std::vector<platform::PollItem> items;
+    constexpr std::size_t kFirstClient = 2;  // after the listening socket and the wake-up
     bool acceptPaused = false;
     while (!m_stopEvent.IsSet()) {
-        std::array<platform::PollItem, 4> items{};
+        items.assign(kFirstClient + clients.size() + leaving.size(), {});
         items[0] = {.handle = acceptPaused ? -1 : m_listenSocket.NativeHandle(), .wantRead = true};
         items[1] = {.handle = m_wake.Handle(), .wantRead = true};
-        items[2] = {.handle = client.Handle(), .wantWrite = client.HasBacklog()};
-        items[3] = {.handle = leaving.Handle(), .wantWrite = leaving.HasBacklog()};
+        for (std::size_t i = 0; i < clients.size(); ++i)
+            items[kFirstClient + i] = {.handle = clients[i].Handle(), .wantWrite = clients[i].HasBacklog()};
+        const std::size_t firstLeaving = kFirstClient + clients.size();
+        for (std::size_t i = 0; i < leaving.size(); ++i)
+            items[firstLeaving + i] = {.handle = leaving[i].slot.Handle(), .wantWrite = leaving[i].slot.HasBacklog()};
+        const std::size_t leavingPolled = leaving.size();
         const platform::Readiness readiness = platform::WaitAny(items, kPassLength);
         if (readiness == platform::Readiness::Failed && m_stopEvent.Wait(kRetryPause)) break;
         if (m_stopEvent.IsSet()) break;
@@ -182,43 +214,53 @@ void TCPServerChannelWriterImpl::ServeClients()
 
         // Cleared before the queue is taken, so a write after that wakes the next wait.
         if (items[1].readable) m_wake.Clear();
-        if (client.IsTaken() && items[2].failed) DropClient(client);
-        if (items[0].readable) acceptPaused = !AcceptPending(client);
-        // Whatever else happened in this pass, the queue goes to the client or away.
-        if (!HandQueueTo(client)) {
-            leaving.Free();  // an earlier one still owed a sentence end goes now
-            client.KeepOnlySentenceInProgress();
-            leaving = std::exchange(client, TcpClientSlot{});
-            leavingUntil = std::chrono::steady_clock::now() + kPassLength;
-            ReportChannelLine(kDisconnected);
-        }
-        if (client.IsTaken() && !client.SendWhatFits()) DropClient(client);
-        if (leaving.IsTaken() && (items[3].failed || !leaving.SendWhatFits() || !leaving.HasBacklog() ||
-                                  std::chrono::steady_clock::now() >= leavingUntil)) {
-            leaving.Free();
+        for (std::size_t i = 0; i < clients.size(); ++i)
+            if (clients[i].IsTaken() && items[kFirstClient + i].failed) DropClient(clients[i]);
+        if (items[0].readable) acceptPaused = !AcceptPending(clients);
+        // Whatever else happened in this pass, the queue goes to the clients or away.
+        HandQueueTo(clients, &leaving);
+        for (TcpClientSlot& client : clients)
+            if (client.IsTaken() && !client.SendWhatFits()) DropClient(client);
+        const auto now = std::chrono::steady_clock::now();
+        for (std::size_t i = leaving.size(); i-- > 0;) {
+            TcpClientSlot& slot = leaving[i].slot;
+            const bool failed = i < leavingPolled && items[firstLeaving + i].failed;
+            if (failed || !slot.SendWhatFits() || !slot.HasBacklog() || now >= leaving[i].until) {
+                slot.Free();
+                leaving.erase(leaving.begin() + static_cast<std::ptrdiff_t>(i));
+            }
         }
     }
-    DeliverRest(client);
-    client.Free();
-    leaving.Free();
+    DeliverRest(clients);
+    for (TcpClientSlot& client : clients) client.Free();
+    for (LeavingClient& client : leaving) client.slot.Free();
 }
 
-void TCPServerChannelWriterImpl::DeliverRest(TcpClientSlot& client)
+void TCPServerChannelWriterImpl::DeliverRest(std::vector<TcpClientSlot>& clients)
 {
-    if (!client.IsTaken() || !HandQueueTo(client)) return;
+    // A client whose backlog would overflow is let go at once.
+    HandQueueTo(clients, nullptr);
     const auto deadline = std::chrono::steady_clock::now() + kCloseDeliveryLimit;
-    while (client.HasBacklog()) {
+    std::vector<platform::PollItem> items;
+    std::vector<TcpClientSlot*> waiting;
+    for (;;) {
+        waiting.clear();
+        for (TcpClientSlot& client : clients)
+            if (client.IsTaken() && client.HasBacklog()) waiting.push_back(&client);
+        if (waiting.empty()) return;
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return;
-        std::array<platform::PollItem, 1> items{};
-        items[0] = {.handle = client.Handle(), .wantWrite = true};
-        if (platform::WaitAny(items, left) == platform::Readiness::Failed || items[0].failed) return;
-        if (!client.SendWhatFits()) return;
+        items.assign(waiting.size(), {});
+        for (std::size_t i = 0; i < waiting.size(); ++i) items[i] = {.handle = waiting[i]->Handle(), .wantWrite = true};
+        if (platform::WaitAny(items, left) == platform::Readiness::Failed) return;
+        // A client that fails is let go now; the others go on.
+        for (std::size_t i = 0; i < waiting.size(); ++i)
+            if (items[i].failed || !waiting[i]->SendWhatFits()) waiting[i]->Free();
     }
 }
 
-bool TCPServerChannelWriterImpl::AcceptPending(TcpClientSlot& client)
+bool TCPServerChannelWriterImpl::AcceptPending(std::vector<TcpClientSlot>& clients)
 {
     std::vector<platform::Socket> newcomers;
     bool healthy = true;
@@ -237,28 +279,47 @@ bool TCPServerChannelWriterImpl::AcceptPending(TcpClientSlot& client)
     }
     if (newcomers.empty()) return healthy;
 
-    if (client.IsTaken() && !client.StillReads(kHangUpAnswerWait)) DropClient(client);
-    auto next = newcomers.begin();
-    if (!client.IsTaken()) {
-        client.Take(std::move(*next++));
-        ReportChannelLine(kConnected);
+    const auto isFree = [](const TcpClientSlot& client) { return !client.IsTaken(); };
+    if (std::none_of(clients.begin(), clients.end(), isFree)) {
+        for (TcpClientSlot& client : clients)
+            if (!client.StillReads(kHangUpAnswerWait)) DropClient(client);
     }
-    for (; next != newcomers.end(); ++next) {
-        next->Close();
-        ReportChannelLine(kRefused);
+    for (platform::Socket& newcomer : newcomers) {
+        const auto place = std::find_if(clients.begin(), clients.end(), isFree);
+        if (place != clients.end()) {
+            place->Take(std::move(newcomer));
+            ReportChannelLine(kConnected);
+        } else {
+            newcomer.Close();
+            ReportChannelLine(RefusalLine(m_clientLimit));
+        }
     }
     return healthy;
 }
 
-bool TCPServerChannelWriterImpl::HandQueueTo(TcpClientSlot& client)
+void TCPServerChannelWriterImpl::HandQueueTo(std::vector<TcpClientSlot>& clients, std::vector<LeavingClient>* leaving)
 {
     std::vector<char> batch;
     {
         std::lock_guard lock(m_queueLock);
         batch.swap(m_pendingData);
     }
-    if (batch.empty()) return true;
+    if (batch.empty()) return;
     m_clientBound.NoteStep(batch.size());
+    std::size_t readers = 0;
+    for (const TcpClientSlot& client : clients) readers += client.IsTaken() ? 1 : 0;
     // Without a client the text is dropped: a later client gets only current sentences.
-    return !client.IsTaken() || client.Queue(std::move(batch), m_clientBound.Limit());
+    for (TcpClientSlot& client : clients) {
+        if (!client.IsTaken()) continue;
+        // The last reader takes the batch itself, the others a copy.
+        std::vector<char> text = --readers == 0 ? std::move(batch) : batch;
+        if (client.Queue(std::move(text), m_clientBound.Limit())) continue;
+        if (leaving == nullptr) {
+            client.Free();
+            continue;
+        }
+        client.KeepOnlySentenceInProgress();
+        leaving->push_back({std::exchange(client, TcpClientSlot{}), std::chrono::steady_clock::now() + kPassLength});
+        ReportChannelLine(kDisconnected);
+    }
 }

@@ -7,48 +7,29 @@
 #include <cerrno>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace {
 
-constexpr unsigned kMaxPort = 65535;
-
-std::optional<std::uint16_t> ParsePort(std::string_view text)
+std::string MulticastProblem(int error, const std::string& interfaceText)
 {
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    unsigned value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > kMaxPort) return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+    if (error == ENODEV) return "Error : [UDP] there is no network interface " + interfaceText + " (--udp-interface).";
+    if (error == EADDRNOTAVAIL)
+        return "Error : [UDP] no network interface has the address " + interfaceText + " (--udp-interface).";
+    return "Error : [UDP] error setting multicast options, code = " + std::to_string(error);
 }
 
 } // namespace
 
 std::optional<UdpDestination> ParseUdpDestination(const std::string& text)
 {
-    std::string host;
-    std::string_view portText;
-    if (!text.empty() && text.front() == '[') {
-        const std::size_t close = text.find(']');
-        if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':') return std::nullopt;
-        host = text.substr(1, close - 1);
-        portText = std::string_view(text).substr(close + 2);
-    } else {
-        const std::size_t colon = text.find(':');
-        // A second colon means an IPv6 address without its brackets: the port would be
-        // ambiguous.
-        if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) return std::nullopt;
-        host = text.substr(0, colon);
-        portText = std::string_view(text).substr(colon + 1);
-    }
-    const bool hostUsable = !host.empty() && std::none_of(host.begin(), host.end(), [](char c) {
-        return static_cast<unsigned char>(c) <= ' ' || c == '[' || c == ']';
-    });
-    const std::optional<std::uint16_t> port = ParsePort(portText);
-    if (!hostUsable || !port) return std::nullopt;
-    return UdpDestination{host, *port};
+    return ParseHostPort(text);
+}
+
+void UDPChannelWriterImpl::SetMulticast(int hops, std::string interfaceText)
+{
+    m_multicastHops = hops;
+    m_multicastInterface = std::move(interfaceText);
 }
 
 bool UDPChannelWriterImpl::Open(const char* target)
@@ -71,6 +52,14 @@ bool UDPChannelWriterImpl::Open(const char* target)
         ReportChannelLine("Error : [UDP] error creating socket, code = " + std::to_string(error));
         m_stopEvent.Set();
         return false;
+    }
+    if (m_sender.IsMulticast()) {
+        if (const int failure = m_sender.SetMulticast(m_multicastHops, m_multicastInterface); failure != 0) {
+            ReportChannelLine(MulticastProblem(failure, m_multicastInterface));
+            m_sender.Close();
+            m_stopEvent.Set();
+            return false;
+        }
     }
     try {
         m_senderThread = std::thread(&UDPChannelWriterImpl::SenderThreadProc, this);

@@ -2,6 +2,7 @@
 
 #include "emulator/channels/CChannelWriterBase.h"
 #include "emulator/channels/DatagramPacing.h"
+#include "emulator/channels/HostPortText.h"
 #include "emulator/channels/LossReport.h"
 #include "emulator/channels/StreamBound.h"
 #include "platform/DatagramSender.h"
@@ -14,19 +15,13 @@
 #include <thread>
 #include <vector>
 
-// Where a UDP output sends: the host as written (an IPv4 or IPv6 address without
-// brackets, or a name) and the port.
-struct UdpDestination {
-    std::string host;
-    std::uint16_t port = 0;
-};
+// Where a UDP output sends.
+using UdpDestination = HostPort;
 
-// Reads "HOST:PORT" or "[IPV6]:PORT"; the port is 1 to 65535 in decimal digits only.
-// Nothing when the text is not of that form.
 std::optional<UdpDestination> ParseUdpDestination(const std::string& text);
 
 // The UDP channel: each sentence goes out as one datagram to one destination, which
-// may be a broadcast address. UDP has no client to lose, so a destination that is
+// may be a broadcast address or a multicast group. UDP has no client to lose, so a destination that is
 // unreachable or refuses never ends or slows the run: such sends are dropped.
 //
 // Write only queues; a sender thread spreads each step's datagrams over the step (see
@@ -37,6 +32,10 @@ class UDPChannelWriterImpl final : public CChannelWriterBase {
 public:
     UDPChannelWriterImpl() = default;
 
+    // For a multicast destination: the TTL or hop limit, and the interface to send from
+    // (an address or a name; empty: the system's choice). Set before Open; other
+    // destinations ignore them.
+    void SetMulticast(int hops, std::string interfaceText);
     // Takes "HOST:PORT", resolves it, makes the socket and starts the sender thread.
     bool Open(const char* target) override;
     // Queues each "\r\n"-terminated sentence of the data as a datagram; a trailing
@@ -62,6 +61,8 @@ private:
     std::size_t DatagramStart(std::size_t index) const { return index == 0 ? 0 : m_ends[index - 1]; }
 
     platform::DatagramSender m_sender;
+    int m_multicastHops = 1;
+    std::string m_multicastInterface;
     std::thread m_senderThread;
     std::mutex m_queueLock;  // guards everything below
     std::condition_variable m_wake;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <iostream>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -16,7 +17,12 @@ constexpr auto kStopWaitLimit = 3000ms;
 } // namespace
 
 FleetRun::FleetRun(FleetEngine& engine, std::string output, SerialLineSettings serial, double timeFactor)
-    : m_engine(engine), m_output(std::move(output)), m_serial(serial), m_clock(timeFactor)
+    : FleetRun(engine, std::vector<std::string>{std::move(output)}, OutputSettings{serial, {}}, timeFactor)
+{
+}
+
+FleetRun::FleetRun(FleetEngine& engine, std::vector<std::string> outputs, OutputSettings settings, double timeFactor)
+    : m_engine(engine), m_outputs(std::move(outputs)), m_settings(std::move(settings)), m_clock(timeFactor)
 {
 }
 
@@ -42,7 +48,7 @@ bool FleetRun::Start(StartPhases phases, std::uint32_t seed)
         m_engine.SetUtcTimeSource([this] { return m_clock.UtcTimeAfterStart(m_stepDueMs); });
     }
     m_engine.Start(m_clock.TickAfterStart(0), phases, seed);
-    if (!SelectAndOpenChannel(m_output, m_serial, m_writer)) return false;
+    if (!OpenOutputs(m_outputs, m_settings, m_writer)) return false;
     m_threadEnded.Reset();
     m_thread = std::thread(&FleetRun::ThreadProc, this);
     return true;

@@ -8,10 +8,11 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 struct IChannelWriter;
 
-// A fleet's run: one output channel and one simulation thread that steps the whole
+// A fleet's run: one output channel (which may feed several outputs) and one simulation thread that steps the whole
 // fleet once a second of simulated time and hands each step's sentences to the channel
 // in one write. Steps keep their cadence on the clock: each is due one period after the
 // previous one was due, and a run that falls behind says so on standard error. At a time
@@ -23,6 +24,8 @@ class FleetRun {
 public:
     // `timeFactor`: simulated seconds per real second (see SimulationClock).
     FleetRun(FleetEngine& engine, std::string output, SerialLineSettings serial, double timeFactor = 1.0);
+    // Every output of `outputs` gets each step (see OpenOutputs).
+    FleetRun(FleetEngine& engine, std::vector<std::string> outputs, OutputSettings settings, double timeFactor = 1.0);
     ~FleetRun();
     FleetRun(const FleetRun&) = delete;
     FleetRun& operator=(const FleetRun&) = delete;
@@ -45,8 +48,8 @@ private:
     void StepUntilStopped();
 
     FleetEngine& m_engine;
-    std::string m_output;
-    SerialLineSettings m_serial;
+    std::vector<std::string> m_outputs;
+    OutputSettings m_settings;
     SimulationClock m_clock;  // the simulation thread's once it runs
     std::uint64_t m_stepDueMs = 0;  // simulated time of the step being made
     IChannelWriter* m_writer = nullptr;  // owned from Start to Stop, destroyed by Release

@@ -59,8 +59,16 @@ void CVesselModelImpl::Start()
     m_lastStepTime = now;
     m_lastSentMsg1 = m_lastSentMsg5 = m_lastSentMsg18 = m_lastSentMsg19 = m_lastSentMsg24 = now;
 
-    const SerialLineSettings serial{m_serialBaudRate, m_serialDataBits, m_serialStopBits};
-    if (!SelectAndOpenChannel(m_output, serial, m_pChannelWriter)) return;
+    const OutputSettings settings{{m_serialBaudRate, m_serialDataBits, m_serialStopBits}, m_network};
+    if (m_outputs.size() > 1) {
+        if (!OpenOutputs(m_outputs, settings, m_pChannelWriter)) return;
+    } else {
+        if (const std::string problem = NetworkOptionsProblem(m_network); !problem.empty()) {
+            std::cerr << problem << std::endl;
+            return;
+        }
+        if (!OpenChannel(m_output, settings, m_pChannelWriter)) return;
+    }
 
     m_threadEnded.Reset();
     try {

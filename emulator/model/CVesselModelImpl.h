@@ -1,5 +1,6 @@
 #pragma once
 
+#include "emulator/channels/ChannelSelection.h"
 #include "emulator/model/IModelControl.h"
 #include "emulator/model/IVessel.h"
 #include "platform/Event.h"
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CAISMessageEncoder;
 struct IChannelWriter;
@@ -112,6 +114,9 @@ public:
     std::string m_destination = "PORT OF DEST";
     std::string m_portOfOrigin = "PORT OF ORIGIN";
     std::string m_output;
+    // Every output of the run, when several are given; empty: m_output alone.
+    std::vector<std::string> m_outputs;
+    NetworkOptions m_network;  // the network outputs' settings
     bool m_positionAccuracy = true;
     bool m_ignoreTimings = false;
     bool m_enableMsg1 = true;

@@ -178,6 +178,18 @@ TEST(ParseCommandLine, AcceptedCommandLines)
         {"windows path kept as written", {"--output", R"(c:\Program Files\data\log1.txt)"},
          [](const VesselSettings& s) { return s.output == R"(c:\Program Files\data\log1.txt)"; }},
         {"tcp output", {"--output=TCP*10110"}, [](const VesselSettings& s) { return s.output == "TCP*10110"; }},
+        {"several outputs in order, the first as the output", {"--output", "a.txt", "--output=TCP*10110", "--output", "CON"},
+         [](const VesselSettings& s) {
+             return s.output == "a.txt" && s.outputs == std::vector<std::string>{"a.txt", "TCP*10110", "CON"};
+         }},
+        {"network outputs' defaults", {},
+         [](const VesselSettings& s) {
+             return s.outputs.empty() && s.tcpClients == 1 && s.tcpBind.empty() && s.udpTtl == 1 && s.udpInterface.empty();
+         }},
+        {"network outputs' options", {"--tcp-clients", "3", "--tcp-bind", "::1", "--udp-ttl=0", "--udp-interface", "lo"},
+         [](const VesselSettings& s) {
+             return s.tcpClients == 3 && s.tcpBind == "::1" && s.udpTtl == 0 && s.udpInterface == "lo";
+         }},
         {"unambiguous abbreviation", {"--vessel-na", "X"}, [](const VesselSettings& s) { return s.vesselName == "X"; }},
         {"serial line", {"--output", "COM2", "--output-baudrate", "4800", "--output-stopbits", "2"},
          [](const VesselSettings& s) {
@@ -215,6 +227,8 @@ TEST(ParseCommandLine, RejectedCommandLinesReportOnceAndChangeNothing)
         {"flag off then on", {"--nmea-domsg5=0", "--nmea-domsg5"},
          "option '--nmea-domsg5' cannot be specified more than once"},
         {"help twice", {"-h", "--help"}, "option '--help' cannot be specified more than once"},
+        {"udp-ttl given twice", {"--udp-ttl", "1", "--udp-ttl", "2"}, "option '--udp-ttl' cannot be specified more than once"},
+        {"output without its value", {"--output", "a.txt", "--output"}, "the required argument for option '--output' is missing"},
         {"undeclared option", {"--bogus"}, "unrecognised option '--bogus'"},
         {"undeclared short option", {"-x"}, "unrecognised option '-x'"},
         {"stray word", {"--vessel-name", "DEMO", "VESSEL"}, "too many positional options have been specified on the command line"},

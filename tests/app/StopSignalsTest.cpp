@@ -9,6 +9,8 @@
 #include <thread>
 
 #include <poll.h>
+#include <pthread.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +32,9 @@ TEST_P(StopSignalsTest, SignalReachesOnlyTheWaitUnlessItWasIgnored)
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(sigaction(row.signal, row.ignoredBefore ? &ignore : nullptr, &before), 0);
+    // A stop that was taken leaves the signals held; each row starts as a new program.
+    sigset_t maskBefore;
+    pthread_sigmask(SIG_SETMASK, nullptr, &maskBefore);
     {
         platform::StopSignals signals;
         EXPECT_FALSE(signals.Wait(20ms));
@@ -51,6 +56,7 @@ TEST_P(StopSignalsTest, SignalReachesOnlyTheWaitUnlessItWasIgnored)
         close(pipeFds[0]);
         close(pipeFds[1]);
     }
+    pthread_sigmask(SIG_SETMASK, &maskBefore, nullptr);
     sigaction(row.signal, &before, nullptr);
 }
 
@@ -59,5 +65,29 @@ INSTANTIATE_TEST_SUITE_P(Rows, StopSignalsTest,
                                          SignalRow{"HangUp", SIGHUP, false}, SignalRow{"IgnoredHangUp", SIGHUP, true},
                                          SignalRow{"IgnoredInterrupt", SIGINT, true}),
                          [](const testing::TestParamInfo<SignalRow>& info) { return std::string(info.param.name); });
+
+// `timeout` signals the program and then its process group, and a wrapper script may
+// pass its own signal on: a request that comes once the stop has begun must not
+// kill the program while it closes its outputs.
+TEST(StopSignals, LaterRequestsDoNotCutAStopThatHasBegun)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        {
+            platform::StopSignals signals;
+            kill(getpid(), SIGTERM);
+            if (!signals.Wait(5000ms)) _exit(3);
+        }
+        kill(getpid(), SIGTERM);
+        kill(getpid(), SIGINT);
+        usleep(100000);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
 } // namespace

@@ -40,6 +40,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ClassifyRow{"TcpFirstMarkerCounts", "TCP*1*TCP*2", OutputKind::Tcp, "1*TCP*2"},
                     ClassifyRow{"TcpMarkerBeatsSerialLookalike", "COM1TCP*7", OutputKind::Tcp, "7"},
                     ClassifyRow{"TcpWithoutStarIsAFile", "TCP10110", OutputKind::File, ""},
+                    ClassifyRow{"TcpHostPartConnectsOut", "TCP*127.0.0.1:10110", OutputKind::TcpClient, "127.0.0.1:10110"},
+                    ClassifyRow{"TcpNameConnectsOut", "tcp*aggregator.local:4001", OutputKind::TcpClient,
+                                "aggregator.local:4001"},
+                    ClassifyRow{"TcpIPv6ConnectsOut", "TCP*[::1]:10110", OutputKind::TcpClient, "[::1]:10110"},
+                    // Refused later for its form, not taken for a server on port 0.
+                    ClassifyRow{"TcpColonWithoutHostConnectsOut", "TCP*:5", OutputKind::TcpClient, ":5"},
+                    ClassifyRow{"ColonBeforeTheMarkerIsNoHost", "C:\\TCP*10110", OutputKind::Tcp, "10110"},
                     ClassifyRow{"SerialLowerCase", "com2", OutputKind::Serial, ""},
                     ClassifyRow{"SerialUpperCase", "COM2", OutputKind::Serial, ""},
                     ClassifyRow{"SerialManyDigits", "COM12", OutputKind::Serial, ""},

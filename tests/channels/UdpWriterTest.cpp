@@ -168,4 +168,60 @@ TEST(UdpWriter, GoodDestinationTexts)
     }
 }
 
+struct MulticastRow {
+    std::string name;
+    std::string interfaceText;
+    int ttl;
+};
+
+// A group joined on the loopback interface gets what is sent from it, with the TTL asked
+// for (the receiver reads each datagram's TTL).
+TEST(UdpWriter, MulticastLeavesFromTheGivenInterfaceWithTheGivenTtl)
+{
+    const std::string group = "239.255.77.18";
+    for (const MulticastRow& row : {MulticastRow{"InterfaceByAddress", "127.0.0.1", 3},
+                                    MulticastRow{"InterfaceByName", "lo", 0}}) {
+        SCOPED_TRACE(row.name);
+        ip_mreqn join{};
+        inet_pton(AF_INET, group.c_str(), &join.imr_multiaddr);
+        join.imr_address.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in any{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_ANY)}, .sin_zero = {}};
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        socklen_t length = sizeof any;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&any), &length);
+        ASSERT_EQ(setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join), 0);
+        const int on = 1;
+        ASSERT_EQ(setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on), 0);
+
+        std::string output = "UDP*" + group + ":" + std::to_string(ntohs(any.sin_port));
+        IChannelWriter* writer = nullptr;
+        ASSERT_TRUE(OpenChannel(output, OutputSettings{{}, {1, "", row.ttl, row.interfaceText}}, writer));
+        ChannelWriterPtr owned(writer);
+        ASSERT_TRUE(writer->Write(kTwoSentences.data(), static_cast<std::uint32_t>(kTwoSentences.size())));
+        std::string received;
+        for (int i = 0; i < 3; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            ASSERT_EQ(poll(&p, 1, 2000), 1) << "datagram " << i;
+            char buffer[2048];
+            alignas(cmsghdr) char control[64];
+            iovec part{buffer, sizeof buffer};
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t n = recvmsg(fd, &message, 0);
+            ASSERT_GT(n, 0);
+            received.append(buffer, static_cast<std::size_t>(n));
+            const cmsghdr* ttl = CMSG_FIRSTHDR(&message);
+            ASSERT_NE(ttl, nullptr);
+            ASSERT_EQ(ttl->cmsg_type, IP_TTL);
+            EXPECT_EQ(*reinterpret_cast<const int*>(CMSG_DATA(ttl)), row.ttl);
+        }
+        close(fd);
+        EXPECT_EQ(received, kTwoSentences);
+    }
+}
+
 } // namespace

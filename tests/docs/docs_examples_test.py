@@ -381,8 +381,13 @@ def free_port():
         return s.getsockname()[1]
 
 
-PORT_PATTERN = re.compile(r"(TCP\*|UDP\*[^\s:'\"]*:|tcp://[^\s:'\"]*:|udp://[^\s:'\"]*:|localhost:|-S |"
-                          r"nc [\d.]+ )(\d{2,5})\b")
+# A TCP* text may name a host to connect to before its port.
+PORT_PATTERN = re.compile(r"(TCP\*(?:[^\s:'\"]*:)?|UDP\*[^\s:'\"]*:|tcp://[^\s:'\"]*:|udp://[^\s:'\"]*:|localhost:|-S |"
+                          r"nc (?:-l )?[\d.]+ )(\d{2,5})\b")
+
+
+def with_free_ports(text, ports):
+    return PORT_PATTERN.sub(lambda m: m.group(1) + str(ports.setdefault(m.group(2), free_port())), text)
 
 WRAPPER = """#!/bin/bash
 # Runs the built vesgen and notes how it ended; a stop signal is passed on to it.
@@ -400,8 +405,7 @@ exit $rc
 def run_example(example, commands, source, real_bin):
     problems = []
     ports = {}
-    script = PORT_PATTERN.sub(
-        lambda m: m.group(1) + str(ports.setdefault(m.group(2), free_port())), example.text)
+    script = with_free_ports(example.text, ports)
     with tempfile.TemporaryDirectory(prefix="docs-example-") as work:
         wrapper_bin = os.path.join(work, "build", "bin")
         os.makedirs(wrapper_bin)
@@ -512,6 +516,12 @@ def self_test():
     if examples[0].text != "vesgen --output 'TCP*1' \\\n    --nmea-domsg1\n":
         failures += 1
         print(f"FAIL self-test: man page text {examples[0].text!r}")
+    ports = {}
+    replaced = with_free_ports("'TCP*10110' 'TCP*127.0.0.1:10111' nc -l 127.0.0.1 10111 tcp://127.0.0.1:10110", ports)
+    if replaced != f"'TCP*{ports['10110']}' 'TCP*127.0.0.1:{ports['10111']}' nc -l 127.0.0.1 {ports['10111']} " \
+                   f"tcp://127.0.0.1:{ports['10110']}":
+        failures += 1
+        print(f"FAIL self-test: ports replaced as {replaced!r}")
     print("PASS self-test" if failures == 0 else f"{failures} self-test failures")
     return failures == 0
 
