@@ -7,8 +7,9 @@ usage: check-encounters.py [--vesgen PROGRAM] [--time-factor X] [--minutes M]
 
 Runs `vesgen --scenario SCENARIO --nmea-own-ship --ignore-timings --time-factor X` for M
 simulated minutes (by default the longest TCPA plus three minutes), or reads a recording
-of such a run (--record). The own ship's track and the step times come from its $GPRMC
-sentences; every target's positions, speeds and statuses from gpsd's gpsdecode. Distances
+of such a run (--record). The step times come from the own ship's $GPRMC sentences; its
+track (from !AIVDO, $GPRMC where it sends none) and every target's positions, speeds and
+statuses from gpsd's gpsdecode. Distances
 are taken in a local flat projection on the WGS-84 ellipsoid.
 
 It prints and checks:
@@ -16,11 +17,12 @@ It prints and checks:
     15 s of the file's), the relative bearing at the start against the kind, and the
     CPA/TCPA a plotter computes from the first reports' courses and speeds;
   - each route given by waypoints or a GPX file: every pass of a waypoint (loops and
-    reversals included) within 50 m, at the time the leg speeds give (2 s per leg);
+    reversals included) within 50 m, at the time the leg speeds give (2 s per leg), and
+    each leg's speed as sent against its length over that time (0.1 knot);
   - each event: the step that first shows it (set fields seen in the reports, a station
     that falls silent or sends again) within one step of its time.
 With --route, the command-line vessel sails the GPX file (`vesgen --route`) as own ship,
-and its waypoint passes are checked from its $GPRMC positions.
+and its waypoint passes are checked from its track.
 Exit status 0 when every check holds, 1 when one fails, 2 when the run cannot be read.
 """
 
@@ -43,6 +45,7 @@ CPA_TOLERANCE_NM = 0.05
 TCPA_TOLERANCE_S = 15.0
 WAYPOINT_PASS_M = 50.0
 SECONDS_PER_LEG = 2.0
+LEG_SPEED_TOLERANCE_KN = 0.1   # speed over ground is sent in tenths of a knot
 EVENT_SLACK_S = 0.5             # the step times read from the stream are this close to simulated time
 MOTION_FIELDS = {"vessel-lat", "vessel-lon", "vessel-sog", "vessel-cog", "vessel-rot"}
 POSITION_TYPES = "123BC"        # first payload character of messages 1, 2, 3, 18, 19
@@ -151,7 +154,7 @@ def read_run(path):
                 f = line.split("*")[0].split(",")
                 steps.append((rmc_time(f), (rmc_degrees(f[3], f[4], 2), rmc_degrees(f[5], f[6], 3)),
                               float(f[7]), float(f[8])))
-            elif line.startswith("!AIVDM") and steps:
+            elif line.startswith(("!AIVDM", "!AIVDO")) and steps:
                 f = line.split(",")
                 if len(f) > 5 and f[1] == "1" and f[5][:1] in POSITION_TYPES:
                     lines.append((len(steps) - 1, line))
@@ -165,8 +168,12 @@ def read_run(path):
     times = [s[0] - start for s in steps]
     own = [(t, s[1], s[2], s[3]) for t, s in zip(times, steps)]
     targets = {}
-    for (step, _), text in zip(lines, decoded):
+    for (step, line), text in zip(lines, decoded):
         m = json.loads(text)
+        if line.startswith("!AIVDO"):
+            # The own ship's position as gpsdecode reads it; $GPRMC gives the step's time.
+            own[step] = (own[step][0], (m["lat"], m["lon"]), m.get("speed", own[step][2]), own[step][3])
+            continue
         targets.setdefault(m["mmsi"], []).append(
             {"t": times[step], "step": step, "pos": (m["lat"], m["lon"]), "speed": m.get("speed"),
              "course": m.get("course"), "status": m.get("status")})
@@ -346,12 +353,29 @@ def check_route(name, station, folder, reports, horizon_s, verdicts):
     verdicts.line(not failed and len(visits) > 0,
                   f"{name}: {len(visits)} waypoint passes ({route.get('end', 'stop')}), within {worst_m:.1f} m, "
                   f"{worst_s:.2f} s per leg" + ("; " + "; ".join(failed[:3]) if failed else ""))
+    # Each leg's speed as sent, from the reports of its middle third (clear of the turns),
+    # against the leg's length over the time its speeds give.
+    legs, since = [], 0.0
+    for index, when, _, came_from, _ in visits:
+        third = (when - since) / 3
+        sent = sorted(r["speed"] for r in reports if r.get("speed") is not None and since + third <= r["t"] <= when - third)
+        if sent and when > since:
+            legs.append((distance_m(where[came_from], where[index]) / (when - since) / KNOT, sent[len(sent) // 2]))
+        since = when
+    if legs:
+        worst = max(abs(a - b) for a, b in legs)
+        verdicts.line(worst <= LEG_SPEED_TOLERANCE_KN,
+                      f"{name}: leg speeds sent (asked) " + ", ".join(f"{b:.1f} ({a:.2f})" for a, b in legs[:8])
+                      + (" ..." if len(legs) > 8 else "") + f" kn, off by at most {worst:.2f} kn")
 
 
-def check_event(event, reports, verdicts):
+def check_event(event, reports, horizon_s, verdicts):
     at = event["at-s"]
     label = f"event at {at} s for {event['mmsi']}"
     if at <= 0:
+        return
+    if at > horizon_s - 2:
+        print(f"  --    {label}: after the end of the run ({horizon_s:.0f} s)")
         return
     after = [r for r in reports if r["t"] >= at - EVENT_SLACK_S]
     if event.get("send") is False:
@@ -413,7 +437,7 @@ def main():
     verdicts = Verdicts()
     horizon = own[-1][0]
     if "route" in own_ship:
-        track = [{"t": t, "step": k, "pos": pos} for k, (t, pos, _, _) in enumerate(own)]
+        track = [{"t": t, "step": k, "pos": pos, "speed": sog} for k, (t, pos, sog, _) in enumerate(own)]
         check_route("own ship", own_ship, folder, track, horizon, verdicts)
     for i, target in enumerate(targets):
         mmsi = target.get("vessel-mmsi")
@@ -430,7 +454,7 @@ def main():
                     if e["mmsi"] == mmsi and MOTION_FIELDS & set(e.get("set", {}))]
             check_route(name, target, folder, reports[mmsi], min([horizon] + left), verdicts)
     for event in scenario.get("events", []):
-        check_event(event, reports.get(event["mmsi"], []), verdicts)
+        check_event(event, reports.get(event["mmsi"], []), horizon, verdicts)
     print("all checks hold" if verdicts.failed == 0 else f"{verdicts.failed} checks failed")
     return 0 if verdicts.failed == 0 else 1
 
