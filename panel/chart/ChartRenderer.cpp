@@ -19,14 +19,6 @@ const QColor kCoastColour(150, 130, 90);
 const QColor kNameColour(20, 30, 40);
 constexpr int kDotPx = 3;
 
-// Coarser land data for views that show more of the world: one level per factor of four.
-int CoastDetailFor(const ChartViewport& view)
-{
-    constexpr double kCoarsestScale = 1024.0;   // the whole world about a thousand pixels wide
-    const int level = static_cast<int>(std::floor(std::log(view.Scale() / kCoarsestScale) / std::log(4.0)));
-    return std::clamp(level, 0, kFinestCoastDetail);
-}
-
 QPoint Rounded(QPointF p)
 {
     return {static_cast<int>(std::lround(p.x())), static_cast<int>(std::lround(p.y()))};
@@ -49,21 +41,40 @@ void ChartRenderer::UpdateBackground(const ChartViewport& view)
         m_background = QImage(view.Size(), QImage::Format_ARGB32_Premultiplied);
     m_background.fill(kSeaColour);
     QPainter painter(&m_background);
-    painter.setRenderHint(QPainter::Antialiasing);
 
+    const double centreLat = FromMercator(view.Center()).latDeg;
+    const CoastView coast = m_coast->Coast(view.VisibleBox(), view.NauticalMilesPerPixel(centreLat));
+    // Points closer than about a pixel to the last one kept add nothing but drawing time.
+    const auto toScreen = [&view](const CoastPolygon& line) {
+        constexpr double kMinStepPx = 0.8;
+        QPolygonF screen;
+        screen.reserve(static_cast<qsizetype>(line.size()));
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const QPointF at = view.ToScreen(ToMercator(line[i].latDeg, line[i].lonDeg));
+            if (i == 0 || i + 1 == line.size() || std::abs(at.x() - screen.back().x()) + std::abs(at.y() - screen.back().y()) >= kMinStepPx)
+                screen << at;
+        }
+        return screen;
+    };
     QPainterPath land;
-    land.setFillRule(Qt::WindingFill);
-    for (const CoastPolygon& polygon : m_coast->Polygons(view.VisibleBox(), CoastDetailFor(view))) {
-        if (polygon.size() < 3) continue;
-        QPolygonF outline;
-        outline.reserve(static_cast<qsizetype>(polygon.size()));
-        for (const GeoPoint& p : polygon) outline << view.ToScreen(ToMercator(p.latDeg, p.lonDeg));
-        land.addPolygon(outline);
+    land.setFillRule(Qt::OddEvenFill);
+    for (const CoastPolygon& outline : coast.land) {
+        if (outline.size() < 3) continue;
+        land.addPolygon(toScreen(outline));
         land.closeSubpath();
     }
+    // Filled without antialiasing, many times faster; the antialiased shorelines hide the steps.
+    painter.fillPath(land, kLandColour);
+    painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(kCoastColour, 1));
-    painter.setBrush(kLandColour);
-    painter.drawPath(land);
+    for (const CoastPolygon& shore : coast.shorelines) {
+        if (shore.size() < 2) continue;
+        const QPolygonF line = toScreen(shore);
+        // A whole island inside one pixel: the fill shows it already.
+        const QRectF bounds = line.boundingRect();
+        if (bounds.width() < 1 && bounds.height() < 1) continue;
+        if (bounds.intersects(QRectF(QPointF(0, 0), QSizeF(view.Size())))) painter.drawPolyline(line);
+    }
 
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawGraticule(painter, view);

@@ -18,25 +18,32 @@ struct GeoBox {
     double eastDeg = 0;
 };
 
-// One closed land outline, first point not repeated at the end.
+// A closed outline (first point not repeated at the end) or an open line.
 using CoastPolygon = std::vector<GeoPoint>;
 
-// Where the chart's land comes from. Level of detail 0 is the coarsest; each level up about
-// quarters the size of the smallest feature kept, up to kFinestCoastDetail.
-inline constexpr int kFinestCoastDetail = 4;
+// The coast a source has for a part of the world.
+struct CoastView {
+    // Closed outlines; a point is land when an odd number of them hold it, so that lakes are
+    // holes and islands in lakes land again. Their edges need not all be shore: a source
+    // kept in tiles closes its outlines along the tiles' borders.
+    std::vector<CoastPolygon> land;
+    // The shorelines themselves, drawn as lines.
+    std::vector<CoastPolygon> shorelines;
+};
 
+// Where the chart's land comes from.
 class ICoastlineSource {
 public:
     virtual ~ICoastlineSource() = default;
-    // The land polygons that reach into `box`, at `levelOfDetail`; called only when the view
-    // changes, so it may take a few milliseconds.
-    virtual std::vector<CoastPolygon> Polygons(const GeoBox& box, int levelOfDetail) const = 0;
+    // The coast that reaches into `box`, in detail fit for a chart at `nmPerPixel` nautical
+    // miles per pixel; called only when the view changes, so it may take a few milliseconds.
+    virtual CoastView Coast(const GeoBox& box, double nmPerPixel) const = 0;
 };
 
 // No land at all: open sea everywhere.
 class EmptyCoastline final : public ICoastlineSource {
 public:
-    std::vector<CoastPolygon> Polygons(const GeoBox&, int) const override { return {}; }
+    CoastView Coast(const GeoBox&, double) const override { return {}; }
 };
 
 } // namespace chart

@@ -56,9 +56,8 @@ constexpr MessageSwitch kMessageSwitches[] = {
     {&FormValues::msg24, L"--nmea-domsg24 "},
 };
 
-// A free text in double quotes, escaped so that the Windows command-line rules give back
-// exactly the text: a quote inside gets a backslash, and the backslashes before a quote or
-// before the closing quote are doubled. Texts without quotes and backslashes stay as they are.
+} // namespace
+
 void AppendQuotedValue(std::wstring& out, std::wstring_view value)
 {
     out += L'"';
@@ -76,6 +75,8 @@ void AppendQuotedValue(std::wstring& out, std::wstring_view value)
     out.append(2 * backslashes, L'\\');
     out += L"\" ";
 }
+
+namespace {
 
 void AppendQuoted(std::wstring& out, std::wstring_view option, std::wstring_view value)
 {

@@ -20,6 +20,11 @@ inline constexpr int kMaxFieldChars = 1023;
 // that fails its check, in composition order.
 std::wstring BuildCommandLine(const FormValues& form);
 
+// Appends `value` as one argument in double quotes and a blank, escaped so that the Windows
+// command-line rules give back exactly the text: a quote inside gets a backslash, and the
+// backslashes before a quote or before the closing quote are doubled.
+void AppendQuotedValue(std::wstring& out, std::wstring_view value);
+
 // The output part of the argument string; never fails.
 std::wstring BuildOutputArguments(const FormValues& form);
 

@@ -10,13 +10,18 @@
 #include <QListWidgetItem>
 #include <QRadioButton>
 #include <QScreen>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
 #include "panel/core/ChoiceLists.h"
 #include "panel/core/CommandLine.h"
+#include "panel/core/TrafficOptions.h"
+#include "panel/tap/TrafficTap.h"
 #include "panel/ui/Artwork.h"
+#include "panel/ui/CChartWindow.h"
 #include "panel/ui/CCommandLinePreview.h"
+#include "panel/ui/CTrafficGroup.h"
 #include "panel/ui/ControlIds.h"
 #include "panel/ui/PanelEvents.h"
 #include "panel/ui/QtText.h"
@@ -93,11 +98,19 @@ CMainDlg::CMainDlg(Options options, QWidget* parent)
     m_run = std::make_unique<panel::RunController>(m_options.programDirectory, m_eventPoster);
     setWindowTitle(QStringLiteral("KVL AIS Emulator"));
     CreateControls();
+    m_chartWindow = new CChartWindow(this);
+    // The tap's thread only posts; the call is dropped if the dialog is gone by then.
+    m_tap = std::make_unique<tap::TrafficTap>();
+    if (const int error = m_tap->Open([this] { QMetaObject::invokeMethod(this, &CMainDlg::OnTapFrame, Qt::QueuedConnection); });
+        error != 0)
+        m_traffic->DisableTap(QStringLiteral("No loopback UDP port for the chart: ") + QString::fromLocal8Bit(std::strerror(error)));
     OnInitDialog();
 }
 
 CMainDlg::~CMainDlg()
 {
+    // Its thread stops before the windows it posts to go.
+    m_tap.reset();
     m_eventPoster->Detach();
     // Gone without being closed: the watch-dog still stops, within the same bound.
     m_run.reset();
@@ -136,6 +149,7 @@ void CMainDlg::OnInitDialog()
         {kIdOutputCom, {kIdComPort, kIdBaud, kIdDataBits, kIdStopBits}},
     };
 
+    for (auto* title : {&m_randomShipButton, &m_siteButton, &m_checkUpdateButton}) title->SetRightEdge(m_formWidthPx);
     m_randomShipButton.Create(this, QStringLiteral("Random Ship"), kRandomShipOffsetPx,
                               RegisteredEventType(PanelMessage::GenerateRandomShip));
     m_siteButton.Create(this, QStringLiteral("Go to ") + QString::fromUtf8(kSiteHost), kSiteOffsetPx,
@@ -189,6 +203,7 @@ void CMainDlg::closeEvent(QCloseEvent* event)
     }
     ReleaseRunHandles();
     m_eventPoster->Detach();
+    m_chartWindow->close();   // the application ends with its last window
     event->accept();
 }
 
@@ -198,6 +213,7 @@ void CMainDlg::EndOnSignal()
     m_run->Terminate();
     ReleaseRunHandles();
     m_eventPoster->Detach();
+    m_chartWindow->hide();
     hide();
     QCoreApplication::quit();
 }
@@ -242,7 +258,9 @@ int CMainDlg::EmulatorPid() const
 void CMainDlg::StartEmulator(bool checkUpdate)
 {
     std::wstring arguments;
-    m_runOutputFile.clear();
+    m_runOutputFiles.clear();
+    bool tapped = false;
+    std::optional<std::uint32_t> formMmsi;
     if (checkUpdate) {
         arguments = L"--check-update";
     } else {
@@ -250,8 +268,15 @@ void CMainDlg::StartEmulator(bool checkUpdate)
             // The emulator runs in its own folder; a relative file name means the user's.
             panel::FormValues form = ReadForm();
             if (form.outputFile) form.fileName = panel::ResolveOutputFileName(form.fileName, m_options.userDirectory);
-            arguments = panel::BuildCommandLine(form);
-            if (form.outputFile) m_runOutputFile = form.fileName;
+            const panel::TrafficValues traffic = panel::ResolveTrafficFiles(ReadTraffic(), m_options.userDirectory);
+            arguments = panel::BuildCommandLine(form) + panel::BuildTrafficArguments(traffic);
+            if (form.outputFile) m_runOutputFiles.push_back(form.fileName);
+            for (const panel::ExtraOutput& output : traffic.outputs)
+                if (output.kind == panel::ExtraOutputKind::File) m_runOutputFiles.push_back(output.value);
+            tapped = traffic.tapPort.has_value();
+            // The form's vessel is the chart's own ship unless it is made another kind of station.
+            if (traffic.stationKind.empty() || traffic.stationKind == panel::StationKindItems()[0].name)
+                formMmsi = static_cast<std::uint32_t>(std::stoul(form.mmsi));
         } catch (const CParamsExcepion& error) {
             // Said where the preview is, and in the log, where a pressed Run button is answered.
             m_preview->SetCommandLine(ToQt(error.Message()));
@@ -259,6 +284,8 @@ void CMainDlg::StartEmulator(bool checkUpdate)
             return;
         }
     }
+    // Before the start: nothing of the new run may be taken for the last one's.
+    if (tapped) m_tap->Restart(formMmsi);
     switch (m_run->Start(arguments)) {
     case panel::StartResult::Started: break;
     case panel::StartResult::PipeFailed: ShowError(L"Error creating communication pipe"); return;
@@ -269,6 +296,31 @@ void CMainDlg::StartEmulator(bool checkUpdate)
     // The form stands for the run from now on, not only once the watch-dog's start arrives.
     EnableForm(false);
     ShowRunning(true);
+    if (tapped) ShowChart();
+}
+
+std::uint16_t CMainDlg::TapPort() const
+{
+    return m_tap && m_tap->IsOpen() ? m_tap->Port() : 0;
+}
+
+panel::TrafficValues CMainDlg::ReadTraffic() const
+{
+    panel::TrafficValues values = m_traffic->Read();
+    if (m_traffic->TapWanted() && TapPort() != 0) values.tapPort = TapPort();
+    return values;
+}
+
+void CMainDlg::ShowChart()
+{
+    m_chartWindow->show();
+    m_chartWindow->raise();
+    m_chartWindow->activateWindow();
+}
+
+void CMainDlg::OnTapFrame()
+{
+    m_chartWindow->ShowFrame(m_tap->TakeFrame());
 }
 
 void CMainDlg::ReleaseRunHandles()
@@ -336,8 +388,8 @@ void CMainDlg::OnStartSim()
     EnableForm(false);
     Item<QListWidget>(kIdLog)->clear();
     AddLogLine(QStringLiteral("Emulator started!"), QByteArrayLiteral("Emulator started!"));
-    if (!m_runOutputFile.empty()) {
-        const QString line = QStringLiteral("Output file: ") + QString::fromStdWString(m_runOutputFile);
+    for (const std::wstring& file : m_runOutputFiles) {
+        const QString line = QStringLiteral("Output file: ") + QString::fromStdWString(file);
         AddLogLine(line, line.toLocal8Bit());
     }
 }

@@ -12,6 +12,7 @@
 
 #include "panel/core/FormValues.h"
 #include "panel/core/RunController.h"
+#include "panel/core/TrafficOptions.h"
 #include "shipdata/ShipTables.h"
 #include "panel/ui/CGradientButtonCtrl.h"
 #include "panel/ui/CTitleButtonWnd.h"
@@ -21,6 +22,11 @@ class QCloseEvent;
 class QFileDialog;
 class CRunEventPoster;
 class CCommandLinePreview;
+class CChartWindow;
+class CTrafficGroup;
+namespace tap {
+class TrafficTap;
+}
 
 // Makes the Open-file dialog of the output file's "..." button.
 std::unique_ptr<QFileDialog> MakeOutputFileDialog(QWidget* parent);
@@ -42,6 +48,9 @@ public:
         std::shared_ptr<IMessageBoxes> messageBoxes;
         // Asks for the output file; empty: the Open-file dialog.
         std::function<std::optional<QString>(QWidget* parent)> chooseOutputFile;
+        // Asks for a file to read (fleet, scenario): parent, caption, name filter; empty: the
+        // Open-file dialog.
+        std::function<std::optional<QString>(QWidget* parent, const QString& caption, const QString& filter)> chooseInputFile;
         // Calendar time in whole seconds, read by Random Ship; empty: the system clock.
         std::function<std::int64_t()> calendarTime;
         // Opens a web address; empty: the desktop's browser.
@@ -67,13 +76,20 @@ public:
     CTitleButtonWnd<CGradientButtonCtrl>& RandomShipButton() { return m_randomShipButton; }
     CTitleButtonWnd<CGradientButtonCtrl>& SiteButton() { return m_siteButton; }
     CTitleButtonWnd<CGradientButtonCtrl>& CheckUpdateButton() { return m_checkUpdateButton; }
+    CTrafficGroup& Traffic() { return *m_traffic; }
+    CChartWindow& ChartWindow() { return *m_chartWindow; }
+    // The chart's loopback UDP port; 0 when it could not be opened.
+    std::uint16_t TapPort() const;
+    // Width of the original form, left of the traffic controls; the title buttons sit above it.
+    int FormWidth() const { return m_formWidthPx; }
 
     // Locks (false) or unlocks (true) the form.
     void EnableForm(bool enable);
 
     // The form as the command-line composition reads it: at most 1023 characters of a field.
     panel::FormValues ReadForm() const;
-    // The argument string for the form; throws CParamsExcepion at the first bad field.
+    // The argument string for the form, the traffic controls and the chart's tap; throws
+    // CParamsExcepion at the first bad field.
     std::wstring BuildCommandLine() const;
     std::wstring BuildOutputArguments() const;
 
@@ -110,6 +126,9 @@ private:
     void OnOutputSelected(int radioId);
     int SelectedOutput() const;
     void OnBrowse();
+    void ShowChart();
+    void OnTapFrame();
+    panel::TrafficValues ReadTraffic() const;
     void PlaceTitleButtons();
     void OnRunButton();
     void OnCheckUpdate();
@@ -130,6 +149,9 @@ private:
     CTitleButtonWnd<CGradientButtonCtrl> m_randomShipButton;
     CTitleButtonWnd<CGradientButtonCtrl> m_siteButton;
     CTitleButtonWnd<CGradientButtonCtrl> m_checkUpdateButton;
+    CTrafficGroup* m_traffic = nullptr;       // child of the dialog
+    CChartWindow* m_chartWindow = nullptr;    // a window of its own, owned by the dialog
+    int m_formWidthPx = 0;
     // Each output radio button and the controls that belong to it.
     std::map<int, std::vector<int>> m_outputControls;
 
@@ -137,7 +159,9 @@ private:
     std::shared_ptr<CRunEventPoster> m_eventPoster;
     // The emulator run: process, watch-dog, pipe and run state.
     std::unique_ptr<panel::RunController> m_run;
-    // The output file of the run last started, as the emulator got it; empty for other outputs.
-    std::wstring m_runOutputFile;
+    // The output files of the run last started, as the emulator got them.
+    std::vector<std::wstring> m_runOutputFiles;
+    // Decodes what the run sends to the chart; made after the chart window, gone before it.
+    std::unique_ptr<tap::TrafficTap> m_tap;
     int m_leftRunningPid = -1;
 };

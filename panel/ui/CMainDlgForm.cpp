@@ -19,8 +19,10 @@
 #include "panel/core/ChoiceLists.h"
 #include "panel/core/CommandLine.h"
 #include "panel/core/RandomShip.h"
+#include "panel/core/TrafficOptions.h"
 #include "panel/ui/Artwork.h"
 #include "panel/ui/CCommandLinePreview.h"
+#include "panel/ui/CTrafficGroup.h"
 #include "panel/ui/ControlIds.h"
 #include "panel/ui/DialogTemplate.h"
 #include "panel/ui/PanelEvents.h"
@@ -183,13 +185,18 @@ void CMainDlg::CreateControls()
     for (const auto& [id, widget] : m_controls)
         if (auto* list = qobject_cast<QComboBox*>(widget)) list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
 
-    setFixedSize(units.X(kDialogWidthDlu), units.Y(kDialogHeightDlu) + kTitleRowPx);
+    m_formWidthPx = units.X(kDialogWidthDlu);
+    m_traffic = new CTrafficGroup(m_options.chooseInputFile, this);
+    m_traffic->setObjectName(QStringLiteral("Traffic"));
+    m_traffic->setGeometry(units.ToPixels(kTrafficGroupRect).translated(0, kTitleRowPx));
+    setFixedSize(units.X(kWideDialogWidthDlu), units.Y(kDialogHeightDlu) + kTitleRowPx);
 }
 
 QWidget* CMainDlg::GetDlgItem(int id) const
 {
     const auto found = m_controls.find(id);
-    return found == m_controls.end() ? nullptr : found->second;
+    if (found != m_controls.end()) return found->second;
+    return m_traffic ? m_traffic->Item(id) : nullptr;
 }
 
 
@@ -206,6 +213,8 @@ void CMainDlg::ConnectPreview()
     for (const int id : {kIdOutputFile, kIdOutputTcp, kIdOutputUdp, kIdOutputCom})
         connect(Item<QRadioButton>(id), &QRadioButton::clicked, this, [this, id] { OnOutputSelected(id); });
     connect(Item<QPushButton>(kIdBrowse), &QPushButton::clicked, this, &CMainDlg::OnBrowse);
+    connect(m_traffic, &CTrafficGroup::Changed, this, &CMainDlg::UpdatePreview);
+    connect(m_traffic, &CTrafficGroup::ShowChartClicked, this, &CMainDlg::ShowChart);
     connect(m_runButton, &QAbstractButton::clicked, this, &CMainDlg::OnRunButton);
 }
 
@@ -237,6 +246,7 @@ void CMainDlg::EnableForm(bool enable)
 {
     for (const int id : kFormControls) GetDlgItem(id)->setEnabled(enable);
     if (enable) OnOutputSelected(SelectedOutput());
+    m_traffic->EnableControls(enable);
 }
 
 panel::FormValues CMainDlg::ReadForm() const
@@ -294,7 +304,7 @@ panel::FormValues CMainDlg::ReadForm() const
 
 std::wstring CMainDlg::BuildCommandLine() const
 {
-    return panel::BuildCommandLine(ReadForm());
+    return panel::BuildCommandLine(ReadForm()) + panel::BuildTrafficArguments(ReadTraffic());
 }
 
 std::wstring CMainDlg::BuildOutputArguments() const

@@ -43,11 +43,15 @@ public:
 
     bool IsCreated() const { return !m_owner.isNull(); }
 
+    // Measures the offset from `rightPx` instead of the owner's right edge (an owner that has
+    // grown beside the area the buttons belong to).
+    void SetRightEdge(int rightPx) { m_rightEdgePx = rightPx; }
+
     // Recomputes the position from the owner's current size.
     void Place()
     {
         if (!m_owner) return;
-        setGeometry(m_owner->width() - m_offsetPx, 0, m_widthPx, kHeightPx);
+        setGeometry((m_rightEdgePx >= 0 ? m_rightEdgePx : m_owner->width()) - m_offsetPx, 0, m_widthPx, kHeightPx);
         m_button.setGeometry(rect());
         QPainterPath rounded;
         rounded.addRoundedRect(QRectF(rect()), kCornerRadiusPx, kCornerRadiusPx);
@@ -79,6 +83,7 @@ private:
 
     int m_widthPx;
     int m_offsetPx = 0;
+    int m_rightEdgePx = -1;   // the owner's right edge
     QEvent::Type m_message = QEvent::None;
     QPointer<QWidget> m_owner;
     TButton m_button{DefaultColours()};

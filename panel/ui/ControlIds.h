@@ -50,3 +50,22 @@ enum ControlId : int {
     kIdOutputUdp = 1055,
     kIdUdpAddress = 1056,
 };
+
+// The traffic controls beside the form.
+enum TrafficControlId : int {
+    kIdStationKind = 1100,
+    kIdFleetCount = 1101,
+    kIdFleetArea = 1102,
+    kIdFleetSeed = 1103,
+    kIdFleetFile = 1104,
+    kIdFleetBrowse = 1105,
+    kIdScenarioFile = 1106,
+    kIdScenarioBrowse = 1107,
+    kIdExtraOutputs = 1108,
+    kIdExtraOutputKind = 1109,
+    kIdExtraOutputValue = 1110,
+    kIdExtraOutputAdd = 1111,
+    kIdExtraOutputRemove = 1112,
+    kIdChartTap = 1113,
+    kIdShowChart = 1114,
+};

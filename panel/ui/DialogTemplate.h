@@ -40,6 +40,9 @@ struct TemplateItem {
 
 inline constexpr int kDialogWidthDlu = 477;
 inline constexpr int kDialogHeightDlu = 353;
+// The traffic controls, right of the original form: the dialog grows by their width.
+inline constexpr DialogRect kTrafficGroupRect = {479, 7, 150, 341};
+inline constexpr int kWideDialogWidthDlu = 634;
 
 // The main dialog's controls in creation order (group boxes first, so that they lie below).
 std::span<const TemplateItem> MainDialogTemplate();

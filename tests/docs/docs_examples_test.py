@@ -389,16 +389,23 @@ PORT_PATTERN = re.compile(r"(TCP\*(?:[^\s:'\"]*:)?|UDP\*[^\s:'\"]*:|tcp://[^\s:'
 def with_free_ports(text, ports):
     return PORT_PATTERN.sub(lambda m: m.group(1) + str(ports.setdefault(m.group(2), free_port())), text)
 
-WRAPPER = """#!/bin/bash
-# Runs the built vesgen and notes how it ended; a stop signal is passed on to it.
-"$KVL_REAL_BIN/vesgen" "$@" &
-pid=$!
-trap 'kill -TERM $pid 2>/dev/null' TERM INT HUP
-while kill -0 $pid 2>/dev/null; do wait $pid; done
-wait $pid
-rc=$?
-printf '%s %s\\n' "$rc" "$*" >> "$KVL_RUN_LOG"
-exit $rc
+
+# Runs the built vesgen and notes how it ended; a stop signal is passed on to it. Python,
+# not bash: a trapped signal cuts bash's `wait` short with a status of its own, and the
+# status of a child that ended meanwhile is then lost.
+WRAPPER = """#!/usr/bin/python3
+import os, signal, subprocess, sys
+children = []
+for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+    # A signal the shell made this job ignore stays ignored, for vesgen too.
+    if signal.getsignal(number) != signal.SIG_IGN:
+        signal.signal(number, lambda n, _: [c.send_signal(n) for c in children])
+children.append(subprocess.Popen([os.path.join(os.environ["KVL_REAL_BIN"], "vesgen")] + sys.argv[1:]))
+rc = children[0].wait()
+rc = 128 - rc if rc < 0 else rc
+with open(os.environ["KVL_RUN_LOG"], "a") as log:
+    log.write(f"{rc} {' '.join(sys.argv[1:])}\\n")
+sys.exit(rc)
 """
 
 

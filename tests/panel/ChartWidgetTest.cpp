@@ -288,10 +288,11 @@ TEST_F(ChartWidgetTest, CoastlineFromItsSource)
 {
     class Island final : public chart::ICoastlineSource {
     public:
-        std::vector<chart::CoastPolygon> Polygons(const chart::GeoBox& box, int) const override
+        chart::CoastView Coast(const chart::GeoBox& box, double) const override
         {
             asked = box;
-            return {{{54.0, 4.0}, {54.0, 6.0}, {55.0, 6.0}, {55.0, 4.0}}};
+            const chart::CoastPolygon outline = {{54.0, 4.0}, {54.0, 6.0}, {55.0, 6.0}, {55.0, 4.0}};
+            return {{outline}, {outline}};
         }
         mutable chart::GeoBox asked;
     };

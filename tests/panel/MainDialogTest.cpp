@@ -43,6 +43,8 @@ protected:
 
     QString Text(int id) const { return m_dialog->Item<QLineEdit>(id)->text(); }
     QString Preview() const { return m_dialog->Preview().CommandLine(); }
+    // The chart's tap, last on every command line.
+    QString Tap() const { return QStringLiteral("--output UDP*127.0.0.1:%1 ").arg(m_dialog->TapPort()); }
     bool Enabled(int id) const { return m_dialog->GetDlgItem(id)->isEnabled(); }
 
     void Type(int id, const QString& text)
@@ -112,18 +114,19 @@ TEST_F(MainDialog, PreviewFollowsTypingUpToTheWorkedExample)
               "--vessel-name \"\" --vessel-call \"\" --vessel-mmsi 123456789 --vessel-imo 1234567 --vessel-dima 60 "
               "--vessel-dimb 60 --vessel-dimc 10 --vessel-dimd 10 --vessel-lat -0.0 --vessel-lon 0.0 --vessel-sog 0 "
               "--vessel-cog 0 --vessel-rot 0 --port-dest \"NAPLES\" --port-origin \"MOMBASA\" --vessel-status 15 "
-              "--vessel-postdevice 1 --vessel-type 70 --vessel-accuracy 1 --nmea-domsg1 --nmea-domsg5 --output TCP*1234 ");
+              "--vessel-postdevice 1 --vessel-type 70 --vessel-accuracy 1 --nmea-domsg1 --nmea-domsg5 --output TCP*1234 " +
+                  Tap());
 
     QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdAppendCrc), Qt::LeftButton);
-    EXPECT_TRUE(Preview().endsWith("--nmea-domsg5 --ignore-crc --output TCP*1234 ")) << Preview().toStdString();
+    EXPECT_TRUE(Preview().endsWith("--nmea-domsg5 --ignore-crc --output TCP*1234 " + Tap())) << Preview().toStdString();
     QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdUpperCaseChecksum), Qt::LeftButton);
     QTest::mouseClick(m_dialog->Item<QCheckBox>(kIdOwnShip), Qt::LeftButton);
-    EXPECT_TRUE(Preview().endsWith("--ignore-crc --nmea-upper-crc --nmea-own-ship --output TCP*1234 ")) << Preview().toStdString();
+    EXPECT_TRUE(Preview().endsWith("--ignore-crc --nmea-upper-crc --nmea-own-ship --output TCP*1234 " + Tap())) << Preview().toStdString();
     QTest::mouseClick(m_dialog->Item<QRadioButton>(kIdOutputUdp), Qt::LeftButton);
     Type(kIdUdpAddress, "[::1]:0");
     EXPECT_EQ(Preview(), "Invalid parameter : --output");
     Type(kIdUdpAddress, "[::1]:10110");
-    EXPECT_TRUE(Preview().endsWith("--nmea-own-ship --output UDP*[::1]:10110 ")) << Preview().toStdString();
+    EXPECT_TRUE(Preview().endsWith("--nmea-own-ship --output UDP*[::1]:10110 " + Tap())) << Preview().toStdString();
 }
 
 TEST_F(MainDialog, EditKinds)
@@ -168,7 +171,7 @@ TEST_P(OutputSelection, EnablesExactlyItsControls)
         const bool expected = std::find(on.begin(), on.end(), id) != on.end();
         EXPECT_EQ(Enabled(id), expected) << id;
     }
-    EXPECT_TRUE(Preview().endsWith(GetParam().outputTail)) << Preview().toStdString();
+    EXPECT_TRUE(Preview().endsWith(GetParam().outputTail + Tap())) << Preview().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -230,7 +233,7 @@ TEST_F(MainDialog, BrowseReplacesFileNameAndRefreshesPreview)
     m_chosenFile = "/data/ais out/run1.nmea";
     QTest::mouseClick(m_dialog->Item<QPushButton>(kIdBrowse), Qt::LeftButton);
     EXPECT_EQ(Text(kIdFileName), "/data/ais out/run1.nmea");
-    EXPECT_TRUE(Preview().endsWith("--output \"/data/ais out/run1.nmea\" ")) << Preview().toStdString();
+    EXPECT_TRUE(Preview().endsWith("--output \"/data/ais out/run1.nmea\" " + Tap())) << Preview().toStdString();
 
     m_chosenFile.reset();   // cancelled
     QTest::mouseClick(m_dialog->Item<QPushButton>(kIdBrowse), Qt::LeftButton);
@@ -327,7 +330,7 @@ TEST_F(MainDialog, TitleButtonsInARowPostTheirEvents)
         const QRect geometry = row.button->geometry();
         EXPECT_EQ(row.button->Button().text(), row.caption);
         EXPECT_EQ(geometry.width(), row.width);
-        EXPECT_EQ(m_dialog->width() - geometry.left(), row.offset);
+        EXPECT_EQ(m_dialog->FormWidth() - geometry.left(), row.offset);
         EXPECT_GE(geometry.left(), previousRight);   // in order, side by side
         previousRight = geometry.right();
         EXPECT_EQ(row.button->Button().Colours().normalBottom, kIdleColours.normalBottom);
