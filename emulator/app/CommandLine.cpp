@@ -109,6 +109,14 @@ const OptionRow kOptions[] = {
      "Number of random distress beacons (SART, MOB, EPIRB in turn) near the fleet's vessels"},
     {"keep-to-water", &S::keepToWater, K::Implicit,
      "The command-line vessel and the --fleet file's vessels steer clear of land (random vessels always do)"},
+    // Scenarios, routes and simulated time.
+    {"scenario", &S::scenario, K::None,
+     "JSON file of a scenario: an own ship, targets met at a given CPA and TCPA or sailing routes, timed events"},
+    {"route", &S::route, K::None,
+     "GPX file whose route (or track, at the speeds its times give) the command-line vessel sails"},
+    {"route-end", &S::routeEnd, K::Declared, "At the end of the --route: stop, loop or reverse"},
+    {"time-factor", &S::timeFactor, K::Declared,
+     "Simulated time runs this many times as fast as the clock, 0.1 to 100 (one step per simulated second)"},
     // Several outputs (--output given more than once) and the network outputs.
     {"tcp-clients", &S::tcpClients, K::Declared,
      "Clients a TCP*port server feeds at once (1-1024); one more is refused"},

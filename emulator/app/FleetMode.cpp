@@ -1,5 +1,6 @@
 #include "emulator/app/FleetMode.h"
 
+#include "emulator/app/ScenarioSetup.h"
 #include "emulator/fleet/FleetCsv.h"
 #include "emulator/fleet/FleetEngine.h"
 #include "emulator/fleet/FleetRun.h"
@@ -153,13 +154,17 @@ std::optional<std::uint32_t> ParseSeed(const std::string& text)
 
 bool WantsFleet(const VesselSettings& settings)
 {
-    // Stations of other kinds and steering run on the fleet engine; the single vessel's path stays as it is.
-    return !settings.fleet.empty() || settings.fleetRandom > 0 || WantsStationKinds(settings) || settings.keepToWater;
+    // Stations of other kinds, steering, scenarios, routes and a time factor run on the fleet engine; the single
+    // vessel's path stays as it is.
+    return !settings.fleet.empty() || settings.fleetRandom > 0 || WantsStationKinds(settings) || settings.keepToWater ||
+           !settings.scenario.empty() || !settings.route.empty() || settings.timeFactor != 1.0 ||
+           settings.routeEnd != VesselSettings().routeEnd;
 }
 
 FleetOutcome RunFleet(const VesselSettings& s)
 {
-    if (const std::string error = StationOptionError(s); !error.empty()) {
+    for (const std::string& error : {StationOptionError(s), SimulationOptionError(s)}) {
+        if (error.empty()) continue;
         std::cerr << "Error : " << error << std::endl;
         return FleetOutcome::BadRequest;
     }
@@ -197,7 +202,16 @@ FleetOutcome RunFleet(const VesselSettings& s)
     Fleet fleet;
     const VesselTemplate commandLine = CommandLineVessel(s);
     std::size_t firstSpread = 0;
-    if (commandLine.vessel.messages != 0 || s.nmeaOwnShip) {
+    std::size_t scenarioStations = 0;  // they come first and report at once
+    if (!s.scenario.empty()) {
+        std::string error;
+        if (!AddScenarioFile(s, commandLine, fleet, error)) {
+            std::cerr << "Error : " << error << std::endl;
+            return FleetOutcome::BadRequest;
+        }
+        scenarioStations = firstSpread = fleet.vessels.size();
+        if (s.fleetArea.empty()) area = AreaAround(fleet.vessels.front().latitude, fleet.vessels.front().longitude);
+    } else if (commandLine.vessel.messages != 0 || s.nmeaOwnShip) {
         FleetVessel own = commandLine.vessel;
         own.ownShip = s.nmeaOwnShip;
         own.name = fleet.texts.Intern(commandLine.name);
@@ -207,6 +221,11 @@ FleetOutcome RunFleet(const VesselSettings& s)
             SafetyTextFor(commandLine.safetyText, static_cast<StationKind>(own.kind), own.beaconTest));
         fleet.vessels.push_back(own);
         firstSpread = 1;  // keeps the single vessel's timing
+        std::string error;
+        if (!s.route.empty() && !PutOnCommandLineRoute(s, fleet, 0, error)) {
+            std::cerr << "Error : --route " << error << std::endl;
+            return FleetOutcome::BadRequest;
+        }
     }
     if (!s.fleet.empty()) {
         std::string error;
@@ -225,8 +244,9 @@ FleetOutcome RunFleet(const VesselSettings& s)
                   << " a run takes" << std::endl;
         return FleetOutcome::BadRequest;
     }
+    // A scenario's stations sail as its file says.
     if (s.keepToWater)
-        for (FleetVessel& v : fleet.vessels) v.steering |= kKeepToWater;
+        for (std::size_t i = scenarioStations; i < fleet.vessels.size(); ++i) fleet.vessels[i].steering |= kKeepToWater;
     if (s.fleetRandom > 0) {
         const geo::WaterPlacement water(geo::LandMask::Builtin(), BoxOf(area));
         if (!CheckWater(water, area)) return FleetOutcome::BadRequest;
@@ -261,8 +281,9 @@ FleetOutcome RunFleet(const VesselSettings& s)
     // Before the run's threads start, so that they inherit the hold on the signals.
     platform::StopSignals stopSignals;
     FleetEngine engine(fleet, {!s.ignoreCrc, s.nmeaUpperCrc}, s.ignoreTimings);
-    FleetRun run(engine, OutputList(s), {{s.outputBaudRate, s.outputDataBits, s.outputStopBits}, NetworkOptionsOf(s)});
-    if (!run.Start(firstSpread, seed)) {
+    FleetRun run(engine, OutputList(s), {{s.outputBaudRate, s.outputDataBits, s.outputStopBits}, NetworkOptionsOf(s)},
+                 s.timeFactor);
+    if (!run.Start(StartPhases{scenarioStations, firstSpread}, seed)) {
         run.Stop();
         return FleetOutcome::NeverStarted;
     }

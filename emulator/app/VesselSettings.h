@@ -66,6 +66,11 @@ struct VesselSettings {
     std::uint32_t fleetSarAircraft = 0;   // random SAR aircraft
     std::uint32_t fleetBeacons = 0;       // random distress beacons
     bool keepToWater = false;    // command-line and CSV vessels steer clear of land
+    // Scenarios, routes and simulated time.
+    std::string scenario;        // JSON file: own ship, targets, events
+    std::string route;           // GPX file: the command-line vessel's route
+    std::string routeEnd = "stop";  // stop|loop|reverse
+    double timeFactor = 1.0;     // simulated seconds per real second, 0.1 to 100
     // Several outputs and the network outputs' settings.
     std::vector<std::string> outputs;  // every --output as given; `output` holds the first
     int tcpClients = 1;          // clients the TCP server serves at once

@@ -3,6 +3,8 @@
 // A fleet is data: one compact record per vessel in one vector, texts stored once in a
 // pool and referred to by index, so a million vessels fit in a few hundred megabytes.
 
+#include "emulator/scenario/Route.h"
+
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -56,12 +58,32 @@ struct FleetVessel {
     std::uint8_t atonType : 5 = 0;          // type of aid to navigation, 0-31
     std::uint8_t atonVirtual : 1 = 0;
     std::uint8_t atonOffPosition : 1 = 0;
+    std::uint8_t silent : 1 = 0;            // sends nothing, and still moves
     // Voyage data and keeping to water.
     std::uint8_t eta[4] = {};        // month, day, hour, minute; month 0: message 5 carries the local time
     std::uint8_t steering = 0;       // KeepToWater's state; its kKeepToWater bit switches it on
     float plannedCourse = 0.0F;      // degrees: the course resumed once clear of land
     float plannedSpeed = 0.0F;       // knots: the speed resumed once clear of land
     float clearAheadKm = 0.0F;       // water known ahead on the present course
+    std::uint32_t routeSlot = 0;     // 1 + index into Fleet::followers; 0: no route (straight motion)
+};
+
+// A vessel on a route: the route it sails and where it is on it.
+struct RouteFollower {
+    std::uint32_t route = 0;  // index into Fleet::routes
+    RouteState state;
+};
+
+// Bit i stands for column i of the station field table (StationColumns.h).
+using ColumnMask = std::uint64_t;
+
+// A change of one station at a moment of simulated time (a scenario's event).
+struct FleetEvent {
+    double atS = 0.0;          // seconds of simulated time from the start
+    std::uint32_t vessel = 0;  // index into Fleet::vessels
+    ColumnMask columns = 0;    // the fields it sets, to the values they have in `after`
+    FleetVessel after;         // the station with the event's fields set (texts in the fleet's pool)
+    std::int8_t send = -1;     // 0: falls silent, 1: sends again, -1: as it was
 };
 
 // Texts stored once each, addressed by a small index.
@@ -81,4 +103,8 @@ private:
 struct Fleet {
     std::vector<FleetVessel> vessels;
     TextPool texts;
+    // Only vessels on routes have a follower; the routes are shared.
+    std::vector<Route> routes;
+    std::vector<RouteFollower> followers;
+    std::vector<FleetEvent> events;  // by time; equal times in the order given
 };

@@ -3,192 +3,16 @@
 #include "emulator/encoding/PrintableText.h"
 #include "emulator/fleet/CsvText.h"
 #include "emulator/fleet/FleetCsvNotes.h"
-#include "emulator/fleet/VesselRanges.h"
-#include "emulator/encoding/StationMessages.h"
+#include "emulator/fleet/StationColumns.h"
 #include "emulator/fleet/StationReports.h"
+#include "emulator/fleet/VesselRanges.h"
 #include "emulator/stations/StationKinds.h"
 
 #include <boost/lexical_cast.hpp>
 
-#include <algorithm>
-#include <cctype>
-#include <cmath>
 #include <optional>
 #include <string_view>
-#include <type_traits>
 #include <vector>
-
-namespace {
-
-// One vessel's texts while its row is read; interned once the row is whole.
-struct RowVessel {
-    FleetVessel vessel;
-    std::string name, callSign, destination, origin, safetyText;
-    std::uint16_t messagesOn = 0;   // switched on or off by the row's own cells
-    std::uint16_t messagesOff = 0;
-};
-
-using Apply = bool (*)(const std::string& cell, RowVessel& row);
-
-// Numbers as the command line takes them: the whole text one number of the type, and
-// no minus sign for an unsigned one.
-// A file, unlike the command line, takes no NaN or infinity: no message can carry them.
-template <class T>
-std::optional<T> Number(const std::string& cell)
-{
-    if constexpr (std::is_unsigned_v<T>) {
-        if (cell.find('-') != std::string::npos) return std::nullopt;
-    }
-    try {
-        const T value = boost::lexical_cast<T>(cell);
-        if constexpr (std::is_floating_point_v<T>) {
-            if (!std::isfinite(value)) return std::nullopt;
-        }
-        return value;
-    } catch (const boost::bad_lexical_cast&) {
-        return std::nullopt;
-    }
-}
-
-// Switches take the words the command line takes.
-std::optional<bool> Switch(const std::string& cell)
-{
-    std::string word = cell;
-    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* yes : {"1", "true", "yes", "on"})
-        if (word == yes) return true;
-    for (const char* no : {"0", "false", "no", "off"})
-        if (word == no) return false;
-    return std::nullopt;
-}
-
-template <class T, auto Field>
-bool SetNumber(const std::string& cell, RowVessel& row)
-{
-    const std::optional<T> value = Number<T>(cell);
-    if (value) row.vessel.*Field = *value;
-    return value.has_value();
-}
-
-template <int Index>
-bool SetDimension(const std::string& cell, RowVessel& row)
-{
-    const std::optional<int> value = Number<int>(cell);
-    if (value) row.vessel.dims[Index] = *value;
-    return value.has_value();
-}
-
-template <std::uint16_t Bit>
-bool SetMessage(const std::string& cell, RowVessel& row)
-{
-    const std::optional<bool> on = Switch(cell);
-    if (on) (*on ? row.messagesOn : row.messagesOff) |= Bit;
-    return on.has_value();
-}
-
-bool SetKind(const std::string& cell, RowVessel& row)
-{
-    const std::optional<StationKind> kind = ParseStationKind(cell);
-    if (kind) row.vessel.kind = static_cast<std::uint8_t>(*kind);
-    return kind.has_value();
-}
-
-bool SetAtonType(const std::string& cell, RowVessel& row)
-{
-    constexpr int kAtonTypes = 32;
-    const std::optional<int> type = Number<int>(cell);
-    if (!type || *type < 0 || *type >= kAtonTypes) return false;
-    row.vessel.atonType = static_cast<std::uint8_t>(*type);
-    return true;
-}
-
-template <bool Virtual>
-bool SetAtonFlag(const std::string& cell, RowVessel& row)
-{
-    const std::optional<bool> on = Switch(cell);
-    if (!on) return false;
-    if constexpr (Virtual) {
-        row.vessel.atonVirtual = *on;
-    } else {
-        row.vessel.atonOffPosition = *on;
-    }
-    return true;
-}
-
-bool SetAltitude(const std::string& cell, RowVessel& row)
-{
-    const std::optional<int> metres = Number<int>(cell);
-    if (metres) row.vessel.altitude = static_cast<std::uint16_t>(AltitudeField(*metres));
-    return metres.has_value();
-}
-
-bool SetBeaconMode(const std::string& cell, RowVessel& row)
-{
-    if (cell != "active" && cell != "test") return false;
-    row.vessel.beaconTest = cell == "test";
-    return true;
-}
-
-bool SetAccuracy(const std::string& cell, RowVessel& row)
-{
-    const std::optional<bool> on = Switch(cell);
-    if (on) row.vessel.accuracy = *on;
-    return on.has_value();
-}
-
-template <std::string RowVessel::*Field>
-bool SetText(const std::string& cell, RowVessel& row)
-{
-    row.*Field = cell;
-    return true;
-}
-
-struct Column {
-    const char* name;
-    Apply apply;
-};
-using V = FleetVessel;
-const Column kColumns[] = {
-    {"vessel-name", SetText<&RowVessel::name>},
-    {"vessel-call", SetText<&RowVessel::callSign>},
-    {"vessel-mmsi", SetNumber<std::uint32_t, &V::mmsi>},
-    {"vessel-imo", SetNumber<std::uint32_t, &V::imo>},
-    {"vessel-type", SetNumber<int, &V::shipType>},
-    {"vessel-dima", SetDimension<0>},
-    {"vessel-dimb", SetDimension<1>},
-    {"vessel-dimc", SetDimension<2>},
-    {"vessel-dimd", SetDimension<3>},
-    {"vessel-postdevice", SetNumber<int, &V::epfd>},
-    {"vessel-status", SetNumber<int, &V::navStatus>},
-    {"vessel-accuracy", SetAccuracy},
-    {"vessel-lat", SetNumber<double, &V::latitude>},
-    {"vessel-lon", SetNumber<double, &V::longitude>},
-    {"vessel-sog", SetNumber<float, &V::speed>},
-    {"vessel-cog", SetNumber<float, &V::course>},
-    {"vessel-rot", SetNumber<float, &V::rateOfTurn>},
-    {"port-dest", SetText<&RowVessel::destination>},
-    {"port-origin", SetText<&RowVessel::origin>},
-    {"nmea-domsg1", SetMessage<kSendMsg1>},
-    {"nmea-domsg5", SetMessage<kSendMsg5>},
-    {"nmea-domsg18", SetMessage<kSendMsg18>},
-    {"nmea-domsg19", SetMessage<kSendMsg19>},
-    {"nmea-domsg24", SetMessage<kSendMsg24>},
-    // Stations of other kinds.
-    {"station-kind", SetKind},
-    {"nmea-domsg4", SetMessage<kSendMsg4>},
-    {"nmea-domsg9", SetMessage<kSendMsg9>},
-    {"nmea-domsg14", SetMessage<kSendMsg14>},
-    {"nmea-domsg21", SetMessage<kSendMsg21>},
-    {"nmea-domsg27", SetMessage<kSendMsg27>},
-    {"aton-type", SetAtonType},
-    {"aton-virtual", SetAtonFlag<true>},
-    {"aton-off-position", SetAtonFlag<false>},
-    {"sar-altitude", SetAltitude},
-    {"beacon-mode", SetBeaconMode},
-    {"safety-text", SetText<&RowVessel::safetyText>},
-};
-
-} // namespace
 
 bool ParseFleetCsv(const std::string& text, const std::string& name, const VesselTemplate& defaults, Fleet& fleet,
                    std::string& error, std::vector<std::string>* warnings)
@@ -214,14 +38,13 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
     const auto where = [&](const CsvField& field, std::size_t c) {
         return shownName + " line " + std::to_string(field.line) + ", column " + std::to_string(c + 1);
     };
-    std::vector<Apply> appliers;
+    std::vector<std::size_t> columns;
     std::vector<const ValueRange*> ranges;
     bool hasMmsi = false;
     for (std::size_t c = 0; c < header.size(); ++c) {
         const std::string& title = header[c].text;
-        const auto column = std::find_if(std::begin(kColumns), std::end(kColumns),
-                                         [&](const Column& k) { return title == k.name; });
-        if (column == std::end(kColumns)) {
+        const std::optional<std::size_t> column = StationColumnIndex(title);
+        if (!column) {
             error = where(header[c], c) + ": unknown column \"" + PrintableExcerpt(title) + "\"";
             return false;
         }
@@ -230,7 +53,7 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
                 error = where(header[c], c) + ": column \"" + title + "\" appears twice";
                 return false;
             }
-        appliers.push_back(column->apply);
+        columns.push_back(*column);
         ranges.push_back(RangeOfColumn(title));
         hasMmsi = hasMmsi || title == "vessel-mmsi";
     }
@@ -239,7 +62,7 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
     // Rows land here first, with their own texts, so that a fault adds nothing.
     Fleet rows;
     std::vector<CsvField> record;
-    RowVessel row;
+    StationDraft row;
     while (reader.Next(record)) {
         if (record.size() == 1 && record.front().text.empty()) continue;
         if (record.size() != header.size()) {
@@ -252,11 +75,11 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
                     std::to_string(kMaxFleetVessels) + " vessels, the most a run takes";
             return false;
         }
-        row = RowVessel{defaults.vessel, defaults.name, defaults.callSign, defaults.destination, {}, defaults.safetyText};
+        row = StationDraft{defaults.vessel, defaults.name, defaults.callSign, defaults.destination, {}, defaults.safetyText};
         for (std::size_t c = 0; c < record.size(); ++c) {
             const std::string& cell = record[c].text;
             if (cell.empty()) continue;  // the command line's value
-            if (!appliers[c](cell, row)) {
+            if (!SetStationColumn(columns[c], cell, row)) {
                 error = where(record[c], c) + " (" + header[c].text + "): \"" + PrintableExcerpt(cell) +
                         "\" is not a valid value";
                 return false;
@@ -266,10 +89,7 @@ bool ParseFleetCsv(const std::string& text, const std::string& name, const Vesse
                                  " is " + OutOfRangeText(*ranges[c]));
         }
         // A row of another kind than the command line's starts from its kind's messages.
-        const std::uint16_t base = row.vessel.kind == defaults.vessel.kind
-            ? defaults.vessel.messages
-            : DefaultMessageBits(static_cast<StationKind>(row.vessel.kind));
-        row.vessel.messages = static_cast<std::uint16_t>((base | row.messagesOn) & ~row.messagesOff);
+        row.vessel.messages = DraftMessages(row, defaults.vessel);
         row.vessel.name = rows.texts.Intern(row.name);
         row.vessel.callSign = rows.texts.Intern(row.callSign);
         row.vessel.destination = rows.texts.Intern(row.destination);

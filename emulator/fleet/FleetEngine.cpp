@@ -3,12 +3,14 @@
 #include "emulator/encoding/GpsSentences.h"
 #include "emulator/fleet/StationReports.h"
 #include "emulator/fleet/KeepToWater.h"
+#include "emulator/fleet/StationColumns.h"
 #include "emulator/model/CVesselModelImpl.h"
 #include "emulator/model/IVessel.h"
 #include "emulator/model/ReportingRules.h"
 #include "emulator/stations/StationKinds.h"
 #include "platform/TickClock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -17,6 +19,8 @@ namespace {
 constexpr double kKmPerNauticalMile = 1.852;
 constexpr double kMsPerHour = 3600000.0;
 constexpr double kMinutesPerHour = 60.0;
+constexpr double kSecondsPerHour = 3600.0;
+constexpr double kMsPerSecond = 1000.0;
 constexpr std::uint64_t kTickMask = 0xFFFFFFFFULL;
 
 // One fleet vessel seen through IVessel, so that the fleet's sentences come from the
@@ -86,6 +90,9 @@ constexpr std::size_t kSafetySlot = 2;
 // A seed of its own for the stations' phases, so that adding stations to a fleet does not
 // move the vessels' phases.
 constexpr std::uint32_t kStationSeedSalt = 0x5A7E1105U;
+// A station that reports at once counts as last heard an interval and this much ago, a
+// margin that holds "exceeded" too, across a wrap of the tick count.
+constexpr std::uint64_t kPromptMarginMs = 1000;
 
 StationKind KindOf(const FleetVessel& v)
 {
@@ -124,11 +131,12 @@ std::uint32_t Stamp(std::uint64_t tick, std::uint64_t offset)
 // Phases of a station of another kind, or of a vessel's messages 14 and 27. Spread ones
 // fall at random inside their first interval. Of the others, a station of another kind
 // is due at once, as a beacon transmits when it is switched on; a vessel keeps its usual
-// timing. A beacon's message 14 goes with one of its bursts.
-void StartStation(FleetVessel& v, std::uint64_t tick, bool spread, std::mt19937& random)
+// timing unless it is `prompt`. A beacon's message 14 goes with one of its bursts.
+void StartStation(FleetVessel& v, std::uint64_t tick, bool spread, bool prompt, std::mt19937& random)
 {
     const auto offset = [&](std::uint64_t interval) -> std::uint64_t {
         if (spread) return random() % interval;
+        if (prompt) return interval + kPromptMarginMs;
         return v.kind != 0 ? interval : 0;
     };
     if (v.kind != 0) {
@@ -153,23 +161,63 @@ FleetEngine::FleetEngine(Fleet& fleet, FleetFraming framing, bool ignoreTimings)
 {
 }
 
-void FleetEngine::Start(std::uint64_t tick, std::size_t firstSpread, std::uint32_t seed)
+void FleetEngine::Start(std::uint64_t tick, StartPhases phases, std::uint32_t seed)
 {
     m_lastStepTime = tick & kTickMask;
     m_lastScheduleTime = m_lastStepTime;
+    m_simulatedMs = 0;
+    m_nextEvent = 0;
     std::mt19937 random(seed);
     std::mt19937 stationRandom(seed ^ kStationSeedSalt);
     for (std::size_t i = 0; i < m_fleet.vessels.size(); ++i) {
         FleetVessel& v = m_fleet.vessels[i];
+        const bool spread = i >= phases.spreadFrom;
+        const bool prompt = i < phases.promptEnd;
         if (v.kind != 0 || (v.messages & kStationMessageBits) != 0)
-            StartStation(v, m_lastStepTime, i >= firstSpread, stationRandom);
+            StartStation(v, m_lastStepTime, spread, prompt, stationRandom);
         if (v.kind != 0) continue;
         for (std::size_t kind = 0; kind < std::size(v.lastSent); ++kind) {
             std::uint64_t offset = 0;
-            if (i >= firstSpread) offset = random() % IntervalMs(v, kind);
+            if (spread) offset = random() % IntervalMs(v, kind);
+            if (prompt) offset = IntervalMs(v, kind) + kPromptMarginMs;
             // The tick count wraps at 32 bits; so do the stamps.
             v.lastSent[kind] = static_cast<std::uint32_t>((m_lastStepTime - offset) & kTickMask);
         }
+    }
+    // What holds from the start is in place before the first report.
+    CollectDueEvents(0.0);
+    for (const std::uint32_t e : m_dueEvents) ApplyEvent(m_fleet.events[e], m_fleet.vessels[m_fleet.events[e].vessel]);
+}
+
+void FleetEngine::CollectDueEvents(double simulatedS)
+{
+    m_dueEvents.clear();
+    const std::vector<FleetEvent>& events = m_fleet.events;
+    for (; m_nextEvent < events.size() && events[m_nextEvent].atS <= simulatedS; ++m_nextEvent)
+        m_dueEvents.push_back(static_cast<std::uint32_t>(m_nextEvent));
+    // By station, each station's in time order, for the pass over the stations.
+    std::stable_sort(m_dueEvents.begin(), m_dueEvents.end(),
+                     [&events](std::uint32_t a, std::uint32_t b) { return events[a].vessel < events[b].vessel; });
+}
+
+void FleetEngine::ApplyEvent(const FleetEvent& event, FleetVessel& v)
+{
+    static const ColumnMask kMotion = [] {
+        ColumnMask mask = 0;
+        for (const char* name : {"vessel-lat", "vessel-lon", "vessel-sog", "vessel-cog", "vessel-rot"})
+            mask |= ColumnMask{1} << *StationColumnIndex(name);
+        return mask;
+    }();
+    const std::uint8_t kindBefore = v.kind;
+    for (std::size_t column = 0; column < sizeof(ColumnMask) * 8; ++column)
+        if ((event.columns & (ColumnMask{1} << column)) != 0) CopyStationColumn(column, event.after, v);
+    // A vessel given a position, course or speed leaves its route and sails straight from there.
+    if ((event.columns & kMotion) != 0) v.routeSlot = 0;
+    if (event.send >= 0) v.silent = event.send == 0;
+    if (v.kind != kindBefore) {
+        // Switched on as a station of another kind: it transmits at once.
+        std::mt19937 unused;
+        StartStation(v, m_lastScheduleTime, false, true, unused);
     }
 }
 
@@ -182,6 +230,9 @@ void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::stri
 {
     const std::uint64_t now = tick & kTickMask;
     const double hours = static_cast<double>(platform::TickElapsed(m_lastStepTime, now)) / kMsPerHour;
+    m_simulatedMs += platform::TickElapsed(m_lastScheduleTime, scheduleTick & kTickMask);
+    CollectDueEvents(static_cast<double>(m_simulatedMs) / kMsPerSecond);
+    std::size_t nextDue = 0;
     // One reading of each clock per step: every vessel's sentences carry the same time.
     const platform::LocalTime local = m_localTime();
     const auto stepTime = [&local] { return local; };
@@ -217,16 +268,27 @@ void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::stri
     };
     std::string sentences;
     constexpr std::size_t kAbandonCheckEvery = 4096;  // vessels; a few milliseconds of work
-    std::size_t index = 0;
     m_abandoned = false;
-    for (FleetVessel& v : m_fleet.vessels) {
-        if (++index % kAbandonCheckEvery == 0 && m_abandon != nullptr && m_abandon->load(std::memory_order_relaxed)) {
+    for (std::size_t index = 0; index < m_fleet.vessels.size(); ++index) {
+        FleetVessel& v = m_fleet.vessels[index];
+        if ((index + 1) % kAbandonCheckEvery == 0 && m_abandon != nullptr &&
+            m_abandon->load(std::memory_order_relaxed)) {
             out.clear();
             m_abandoned = true;
             return;
         }
         const StationKindRow& kindRow = StationKindOf(KindOf(v));
-        if (kindRow.moves) {
+        if (v.routeSlot != 0) {
+            RouteFollower& follower = m_fleet.followers[v.routeSlot - 1];
+            const RoutePose pose = Advance(m_fleet.routes[follower.route], follower.state, hours * kSecondsPerHour);
+            v.latitude = pose.latDeg;
+            v.longitude = pose.lonDeg;
+            v.course = static_cast<float>(pose.courseDeg);
+            v.speed = static_cast<float>(pose.speedKnots);
+            v.rateOfTurn = static_cast<float>(pose.rateOfTurnDegPerMin);
+            // At the end of a `stop` route it stays where it is, at speed 0.
+            if (pose.finished) v.routeSlot = 0;
+        } else if (kindRow.moves) {
             if ((v.steering & kKeepToWater) != 0) SteerClearOfLand(v, hours, m_landMask);
             const double distanceKm = v.speed * kKmPerNauticalMile * hours;
             double course = v.course + v.rateOfTurn * (hours * kMinutesPerHour);
@@ -237,6 +299,9 @@ void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::stri
             v.longitude = lon;
             v.course = static_cast<float>(course);
         }
+        for (; nextDue < m_dueEvents.size() && m_fleet.events[m_dueEvents[nextDue]].vessel == index; ++nextDue)
+            ApplyEvent(m_fleet.events[m_dueEvents[nextDue]], v);
+        if (v.silent) continue;
 
         view.Show(v);
         if (v.ownShip) {
@@ -245,7 +310,7 @@ void FleetEngine::Step(std::uint64_t tick, std::uint64_t scheduleTick, std::stri
         }
         current = &v;
         const CAISMessageEncoder& encoder = v.ownShip ? ownShip : v.eta[0] != 0 ? withEta : targets;
-        const bool beacon = kindRow.burstReports > 1;
+        const bool beacon = StationKindOf(KindOf(v)).burstReports > 1;  // an event may have changed the kind
         // The schedule's clock is the previous step's tick, as for the single vessel.
         for (std::size_t kind = 0; kind < std::size(kMessageKinds); ++kind) {
             if (!m_ignoreTimings && !Due(v, kind, m_lastScheduleTime)) continue;

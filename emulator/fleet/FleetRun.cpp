@@ -31,7 +31,7 @@ FleetRun::~FleetRun()
     Stop();
 }
 
-bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
+bool FleetRun::Start(StartPhases phases, std::uint32_t seed)
 {
     Stop();
     m_stopEvent.Reset();
@@ -39,9 +39,15 @@ bool FleetRun::Start(std::size_t firstSpread, std::uint32_t seed)
     m_stopping = false;
     m_engine.SetAbandonFlag(&m_stopping);
     m_clock.Start();
-    m_engine.SetLocalTimeSource([this] { return m_clock.LocalTime(); });
-    m_engine.SetUtcTimeSource([this] { return m_clock.UtcTime(); });
-    m_engine.Start(m_clock.TickAfterStart(0), firstSpread, seed);
+    m_stepDueMs = 0;
+    if (m_clock.TimeFactor() == 1.0) {
+        m_engine.SetLocalTimeSource([this] { return m_clock.LocalTime(); });
+        m_engine.SetUtcTimeSource([this] { return m_clock.UtcTime(); });
+    } else {
+        m_engine.SetLocalTimeSource([this] { return m_clock.LocalTimeAfterStart(m_stepDueMs); });
+        m_engine.SetUtcTimeSource([this] { return m_clock.UtcTimeAfterStart(m_stepDueMs); });
+    }
+    m_engine.Start(m_clock.TickAfterStart(0), phases, seed);
     if (!OpenOutputs(m_outputs, m_settings, m_writer)) return false;
     m_threadEnded.Reset();
     m_thread = std::thread(&FleetRun::ThreadProc, this);
@@ -93,7 +99,9 @@ void FleetRun::StepUntilStopped()
         step.clear();
         // The schedule runs on the ticks the steps were due at, one simulated second apart.
         const auto dueMs = static_cast<std::uint64_t>(start.number * SimulationClock::kMsPerSimulatedSecond);
-        m_engine.Step(m_clock.Tick(), m_clock.TickAfterStart(dueMs), step);
+        m_stepDueMs = dueMs;
+        const std::uint64_t tick = m_clock.TimeFactor() == 1.0 ? m_clock.Tick() : m_clock.TickAfterStart(dueMs);
+        m_engine.Step(tick, m_clock.TickAfterStart(dueMs), step);
         if (m_engine.LastStepAbandoned()) break;  // cut short by a stop: none of it goes out
         if (!step.empty()) m_writer->Write(step.data(), static_cast<std::uint32_t>(step.size()));
         if (!m_writer->IsAlive()) break;

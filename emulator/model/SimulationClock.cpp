@@ -58,3 +58,13 @@ platform::LocalTime SimulationClock::UtcTime()
     if (m_factor == 1.0) return platform::GetUtcTime();
     return platform::UtcTimeAt(SimulatedWallTime());
 }
+
+platform::LocalTime SimulationClock::LocalTimeAfterStart(std::uint64_t simulatedMs) const
+{
+    return platform::LocalTimeAt(m_wallStart + std::chrono::milliseconds(simulatedMs));
+}
+
+platform::LocalTime SimulationClock::UtcTimeAfterStart(std::uint64_t simulatedMs) const
+{
+    return platform::UtcTimeAt(m_wallStart + std::chrono::milliseconds(simulatedMs));
+}

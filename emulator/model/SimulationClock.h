@@ -32,6 +32,10 @@ public:
     std::uint64_t TickAfterStart(std::uint64_t simulatedMs) const { return (m_startTick + simulatedMs) & 0xFFFFFFFFULL; }
     platform::LocalTime LocalTime();
     platform::LocalTime UtcTime();
+    // The times `simulatedMs` after the start: a step's own time, however late the thread
+    // that runs it.
+    platform::LocalTime LocalTimeAfterStart(std::uint64_t simulatedMs) const;
+    platform::LocalTime UtcTimeAfterStart(std::uint64_t simulatedMs) const;
 
     double TimeFactor() const { return m_factor; }
     // Real milliseconds of one step (one simulated second).

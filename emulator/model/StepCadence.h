@@ -34,7 +34,8 @@ private:
 
 // Tells a run that falls behind its cadence: one warning line at most every ten
 // seconds, with how late steps started and how many were skipped since the last line.
-// A step counts as late from a quarter of a period on; less is the scheduler's jitter.
+// A step counts as late from a quarter of a period (and 20 ms) on; less is the
+// scheduler's jitter.
 class LatenessReport {
 public:
     using Clock = std::chrono::steady_clock;

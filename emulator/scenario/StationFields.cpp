@@ -107,6 +107,29 @@ void ApplyPatch(const StationPatch& patch, StationFields& fields)
     }
 }
 
+std::string StationFieldText(const StationFields& fields, const std::string& name)
+{
+    const FieldRow* row = FindRow(name);
+    if (row == nullptr) return {};
+    return std::visit(
+        [&](auto member) -> std::string {
+            using T = std::remove_cv_t<std::remove_reference_t<decltype(fields.*member)>>;
+            const T& value = fields.*member;
+            if constexpr (std::is_same_v<T, std::string>) {
+                return value;
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return value ? "1" : "0";
+            } else if constexpr (std::is_same_v<T, double>) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.17g", value);  // reads back as the same double
+                return text;
+            } else {
+                return std::to_string(value);
+            }
+        },
+        row->member);
+}
+
 std::optional<FieldRange> StationFieldRange(const std::string& name)
 {
     const FieldRow* row = FindRow(name);

@@ -72,6 +72,10 @@ void ApplyPatch(const StationPatch& patch, StationFields& fields);
 std::optional<std::string> SetStationField(const std::string& name, const nlohmann::json& value,
                                            StationFields& fields, bool& known);
 
+// The value of the known field `name` as the command line writes it (numbers in full
+// precision, switches as 1 or 0); empty for a name that is not a known field.
+std::string StationFieldText(const StationFields& fields, const std::string& name);
+
 // The range of a numeric known field, for messages and for the schema test.
 struct FieldRange {
     double min;

@@ -142,4 +142,22 @@ TEST(LatenessReportTest, ToldAtMostEveryTenSecondsWithTheWorstLateness)
                         "in the last 10 s.");
 }
 
+// At a hundred times the clock a period is 10 ms: a step a few milliseconds late is jitter,
+// skipped steps are not.
+TEST(LatenessReportTest, ShortPeriodsTellOnlySkippedSteps)
+{
+    std::vector<std::string> lines;
+    LatenessReport report(10, [&](std::string_view line) { lines.emplace_back(line); });
+    const std::chrono::steady_clock::time_point start{};
+    report.Step({8.0, 0}, start);
+    report.Step({9.5, 0}, start + 5s);
+    report.Step({0.0, 0}, start + 11s);
+    EXPECT_TRUE(lines.empty()) << lines[0];
+    report.Step({25.0, 2}, start + 12s);
+    report.Step({0.0, 0}, start + 23s);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "Warning : the run is behind real time: steps started up to 25 ms late, 2 steps skipped "
+                        "in the last 11 s.");
+}
+
 } // namespace
