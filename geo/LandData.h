@@ -90,7 +90,9 @@ class LandData {
 public:
     // The data compiled into the program; decoded once, on first use.
     static const LandData& Builtin();
+    // Decodes bins lazily from `file`, which must outlive the object.
     explicit LandData(std::span<const std::uint8_t> file);
+    explicit LandData(std::vector<std::uint8_t>&& file) = delete;  // a temporary would die first
 
     const ShoreDataset& Dataset(Detail detail) const { return detail == Detail::High ? *m_high : *m_low; }
 

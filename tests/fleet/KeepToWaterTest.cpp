@@ -126,7 +126,8 @@ TEST(KeepToWater, RateOfTurnFallsWithLength)
 TEST(KeepToWater, GoesRoundAnIslandAndResumesItsCourse)
 {
     // A 2 km island 5 km ahead in open sea.
-    const geo::LandData data(SquareWorld(0, 1, 10.0, 10.0, 0.018));
+    const std::vector<std::uint8_t> file = SquareWorld(0, 1, 10.0, 10.0, 0.018);
+    const geo::LandData data(file);
     const geo::LandMask mask(data);
     ASSERT_FALSE(mask.IsWater(10.009, 10.009));
     struct Row {
@@ -155,7 +156,8 @@ TEST(KeepToWater, StopsInAClosedBayRatherThanCrossLand)
     };
     // A 1.1 km lake leaves room at an eighth of the speed; a 0.5 km one at none.
     for (const Row& row : {Row{"1.1 km lake", 0.01, 18.0F / 8}, Row{"0.5 km lake", 0.0045, 0.0F}}) {
-        const geo::LandData data(SquareWorld(1, 2, 10.0, 10.0, row.sideDeg));
+        const std::vector<std::uint8_t> file = SquareWorld(1, 2, 10.0, 10.0, row.sideDeg);
+        const geo::LandData data(file);
         const geo::LandMask mask(data);
         FleetVessel v = Vessel(10.0 + row.sideDeg / 2, 10.0 + row.sideDeg / 2, 45.0F, 18.0F, 200);
         const Track track = Sail(v, mask, 3600);

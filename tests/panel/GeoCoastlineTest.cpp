@@ -55,7 +55,9 @@ TEST(GeoCoastline, BinOutlinesGiveEachSideItsLevel)
         geo::ShoreBin bin;
         bin.referenceLevel = row.referenceLevel;
         for (const auto& [level, points] : row.pieces) {
-            bin.pieces.push_back({level, static_cast<std::uint32_t>(bin.points.size()), static_cast<std::uint32_t>(points.size())});
+            bin.pieces.push_back({.level = level,
+                                  .first = static_cast<std::uint32_t>(bin.points.size()),
+                                  .count = static_cast<std::uint32_t>(points.size())});
             bin.points.insert(bin.points.end(), points.begin(), points.end());
         }
         const auto outlines = chart::BinLandOutlines(bin, kSteps);
