@@ -87,8 +87,10 @@ bool SetFields(const StationFields& fields, FieldMask given, const std::map<std:
     for (const std::string& name : StationFieldNames())
         if ((given & FieldBit(name)) != 0 && !set(name, StationFieldText(fields, name))) return false;
     for (const auto& [name, value] : extra) {
+        // A named copy: clang before 16 cannot capture a structured binding.
+        const std::string& key = name;
         const auto row = std::find_if(std::begin(kExtraFields), std::end(kExtraFields),
-                                      [&](const ExtraRow& r) { return name == r.name; });
+                                      [&key](const ExtraRow& r) { return key == r.name; });
         if (row == std::end(kExtraFields)) {
             error = name + ": is no field of the station table";
             return false;
