@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gpsd-clients gpsd python3-ais socat libgeographiclib-dev
-  fonts-liberation
+  fonts-liberation xvfb xauth
   netcat-openbsd lintian mandoc desktop-file-utils file
   nlohmann-json3-dev libpugixml-dev python3-jsonschema
 )
