@@ -16,6 +16,7 @@
 
 #include "panel/core/ChoiceLists.h"
 #include "panel/core/CommandLine.h"
+#include "panel/core/ScenarioOwnShip.h"
 #include "panel/core/TrafficOptions.h"
 #include "panel/tap/TrafficTap.h"
 #include "panel/ui/Artwork.h"
@@ -277,6 +278,12 @@ void CMainDlg::StartEmulator(bool checkUpdate)
             // The form's vessel is the chart's own ship unless it is made another kind of station.
             if (traffic.stationKind.empty() || traffic.stationKind == panel::StationKindItems()[0].name)
                 formMmsi = static_cast<std::uint32_t>(std::stoul(form.mmsi));
+            // A scenario's own ship replaces the form's vessel.
+            if (!traffic.scenarioFile.empty()) {
+                const panel::ScenarioOwnShip own = panel::ReadScenarioOwnShip(traffic.scenarioFile);
+                if (own.mmsi && own.vessel) formMmsi = own.mmsi;
+                if (!own.vessel) formMmsi.reset();
+            }
         } catch (const CParamsExcepion& error) {
             // Said where the preview is, and in the log, where a pressed Run button is answered.
             m_preview->SetCommandLine(ToQt(error.Message()));
