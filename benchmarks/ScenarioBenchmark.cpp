@@ -13,18 +13,18 @@ namespace {
 
 Route LoopRoute()
 {
-    RouteSpec spec;
-    spec.end = RouteEnd::Loop;
+    RoutePlan plan;
+    plan.end = RouteEnd::Loop;
     const double points[][2] = {{51.95, 3.55}, {51.97, 3.60}, {51.95, 3.65}, {51.93, 3.60}};
     for (const auto& p : points) {
         RouteWaypoint w;
         w.latDeg = p[0];
         w.lonDeg = p[1];
         w.sogKnots = 12.0;
-        spec.waypoints.push_back(w);
+        plan.waypoints.push_back(w);
     }
     std::string error;
-    return *Route::Build(spec, 0.0, error);
+    return *Route::Build(plan, 0.0, error);
 }
 
 // Vessels spread along one shared route, each advanced by one second per step.

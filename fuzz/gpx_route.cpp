@@ -11,15 +11,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    RouteSpec spec;
+    RoutePlan plan;
     std::string error;
-    if (!ParseGpxRoute(text, "f.gpx", "", spec, error)) {
+    if (!ParseGpxRoute(text, "f.gpx", "", plan, error)) {
         KVL_FUZZ_CHECK(error.rfind("f.gpx", 0) == 0);
         return 0;
     }
-    KVL_FUZZ_CHECK(spec.waypoints.size() >= 2);
-    for (const RouteWaypoint& w : spec.waypoints) KVL_FUZZ_CHECK(std::fabs(w.latDeg) <= 90 && std::fabs(w.lonDeg) <= 180);
-    const std::optional<Route> route = Route::Build(spec, 10.0, error);
+    KVL_FUZZ_CHECK(plan.waypoints.size() >= 2);
+    for (const RouteWaypoint& w : plan.waypoints) KVL_FUZZ_CHECK(std::fabs(w.latDeg) <= 90 && std::fabs(w.lonDeg) <= 180);
+    const std::optional<Route> route = Route::Build(plan, 10.0, error);
     if (route) {
         RouteState state;
         const RoutePose pose = Advance(*route, state, 1234.5);

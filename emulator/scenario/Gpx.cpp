@@ -79,7 +79,7 @@ std::optional<double> Coordinate(const pugi::xml_node& point, const char* attrib
 
 } // namespace
 
-bool ParseGpxRoute(const std::string& text, const std::string& fileName, const std::string& name, RouteSpec& spec,
+bool ParseGpxRoute(const std::string& text, const std::string& fileName, const std::string& name, RoutePlan& plan,
                    std::string& error)
 {
     pugi::xml_document document;
@@ -153,11 +153,11 @@ bool ParseGpxRoute(const std::string& text, const std::string& fileName, const s
                 " has " + std::to_string(waypoints.size()) + " distinct point(s); a route needs at least two";
         return false;
     }
-    spec.waypoints = std::move(waypoints);
+    plan.waypoints = std::move(waypoints);
     return true;
 }
 
-bool ReadGpxRoute(const std::string& path, const std::string& name, RouteSpec& spec, std::string& error)
+bool ReadGpxRoute(const std::string& path, const std::string& name, RoutePlan& plan, std::string& error)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -170,5 +170,5 @@ bool ReadGpxRoute(const std::string& path, const std::string& name, RouteSpec& s
         error = path + ": read error";
         return false;
     }
-    return ParseGpxRoute(text.str(), path, name, spec, error);
+    return ParseGpxRoute(text.str(), path, name, plan, error);
 }

@@ -9,10 +9,10 @@
 // when `name` is empty the first route, else the first track. Points' <time>s give the
 // leg speeds. Track points within a metre of the point before are left out (a logger
 // at rest), so the time spent there goes into the next leg's speed. The waypoints come
-// out in `spec` (its end left as it was), each naming its line and element; on a fault
+// out in `plan` (its end left as it was), each naming its line and element; on a fault
 // `error` names the file, line, element and reason.
-bool ReadGpxRoute(const std::string& path, const std::string& name, RouteSpec& spec, std::string& error);
+bool ReadGpxRoute(const std::string& path, const std::string& name, RoutePlan& plan, std::string& error);
 
 // The same from text already read; `fileName` is used in messages.
-bool ParseGpxRoute(const std::string& text, const std::string& fileName, const std::string& name, RouteSpec& spec,
+bool ParseGpxRoute(const std::string& text, const std::string& fileName, const std::string& name, RoutePlan& plan,
                    std::string& error);

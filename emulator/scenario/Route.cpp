@@ -30,10 +30,10 @@ bool Fail(std::string& error, const std::string& where, const std::string& reaso
 }
 
 // The speed of each leg (the closing leg of a loop last).
-bool LegSpeeds(const RouteSpec& spec, const std::vector<double>& lengthsM, double fallbackSogKnots,
+bool LegSpeeds(const RoutePlan& plan, const std::vector<double>& lengthsM, double fallbackSogKnots,
                std::vector<double>& knots, std::string& error)
 {
-    const std::vector<RouteWaypoint>& points = spec.waypoints;
+    const std::vector<RouteWaypoint>& points = plan.waypoints;
     double previous = fallbackSogKnots;
     for (std::size_t i = 0; i < lengthsM.size(); ++i) {
         const RouteWaypoint& from = points[i];
@@ -62,12 +62,12 @@ bool LegSpeeds(const RouteSpec& spec, const std::vector<double>& lengthsM, doubl
 
 } // namespace
 
-std::optional<Route> Route::Build(const RouteSpec& spec, double fallbackSogKnots, std::string& error)
+std::optional<Route> Route::Build(const RoutePlan& plan, double fallbackSogKnots, std::string& error)
 {
     const GeographicLib::Geodesic& earth = GeographicLib::Geodesic::WGS84();
-    RouteSpec points = spec;
+    RoutePlan points = plan;
     if (points.waypoints.size() < 2) {
-        Fail(error, spec.where, "a route needs at least two waypoints");
+        Fail(error, plan.where, "a route needs at least two waypoints");
         return std::nullopt;
     }
     const auto distanceM = [&earth](const RouteWaypoint& a, const RouteWaypoint& b) {
@@ -84,10 +84,10 @@ std::optional<Route> Route::Build(const RouteSpec& spec, double fallbackSogKnots
         }
     }
     Route route;
-    route.m_end = spec.end;
+    route.m_end = plan.end;
     if (!LegSpeeds(points, lengthsM, fallbackSogKnots, route.m_legSpeedsKnots, error)) return std::nullopt;
     // A loop drawn closed (the last waypoint on the first) closes by itself.
-    if (spec.end == RouteEnd::Loop) {
+    if (plan.end == RouteEnd::Loop) {
         const std::size_t last = points.waypoints.size() - 1;
         // (Two points on one spot were refused above, so two distinct ones remain.)
         if (distanceM(points.waypoints[last], points.waypoints[0]) < kRouteMinLegM) {
@@ -102,7 +102,7 @@ std::optional<Route> Route::Build(const RouteSpec& spec, double fallbackSogKnots
     std::vector<Leg> legs;
     const auto speedOf = [&](std::size_t leg) { return route.m_legSpeedsKnots[leg] * kMpsPerKnot; };
     for (std::size_t i = 0; i + 1 < n; ++i) legs.push_back({i, i + 1, speedOf(i)});
-    switch (spec.end) {
+    switch (plan.end) {
     case RouteEnd::Stop: break;
     case RouteEnd::Loop:
         legs.push_back({n - 1, 0, speedOf(n - 1)});

@@ -33,7 +33,7 @@ struct RouteWaypoint {
     std::string where;               // where the file gives it, for messages
 };
 
-struct RouteSpec {
+struct RoutePlan {
     std::vector<RouteWaypoint> waypoints;
     RouteEnd end = RouteEnd::Stop;
     std::string where;  // where the route is given, for faults of the whole route
@@ -65,7 +65,7 @@ public:
     // the waypoint and the next, else the previous leg's speed; the first leg falls back
     // on `fallbackSogKnots` (the station's vessel-sog). Nothing and `error` set
     // ("<where>: <reason>", the waypoint's or the route's where) on a fault.
-    static std::optional<Route> Build(const RouteSpec& spec, double fallbackSogKnots, std::string& error);
+    static std::optional<Route> Build(const RoutePlan& plan, double fallbackSogKnots, std::string& error);
 
     // Moves the vessel on by `seconds` of simulated time and says where it is.
     RoutePose Advance(RouteState& state, double seconds) const;

@@ -117,14 +117,14 @@ private:
     {
         RequireObject(object, path);
         RejectUnknown(object, path, {"waypoints", "gpx", "name", "end"});
-        RouteSpec spec;
-        spec.where = path.Text();
+        RoutePlan plan;
+        plan.where = path.Text();
         if (const auto end = object.find("end"); end != object.end()) {
             const std::string name = RequireText(*end, path.Key("end"));
             const auto found = std::find_if(std::begin(kEnds), std::end(kEnds), [&](const auto& e) { return name == e.name; });
             if (found == std::end(kEnds))
                 throw JsonFault(path.Key("end"), "\"" + name + "\" is not one of stop, loop, reverse");
-            spec.end = found->end;
+            plan.end = found->end;
         }
         const auto waypoints = object.find("waypoints");
         const auto gpx = object.find("gpx");
@@ -138,16 +138,16 @@ private:
             std::filesystem::path where(file);
             if (where.is_relative()) where = std::filesystem::path(m_folder) / where;
             std::string error;
-            if (!ReadGpxRoute(where.string(), name, spec, error)) throw JsonFault(path.Key("gpx"), error);
+            if (!ReadGpxRoute(where.string(), name, plan, error)) throw JsonFault(path.Key("gpx"), error);
         } else {
             const JsonPath listPath = path.Key("waypoints");
             RequireArray(*waypoints, listPath);
             if (waypoints->size() < 2) throw JsonFault(listPath, "a route needs at least two waypoints");
             for (std::size_t i = 0; i < waypoints->size(); ++i)
-                spec.waypoints.push_back(ReadWaypoint((*waypoints)[i], listPath.Index(i)));
+                plan.waypoints.push_back(ReadWaypoint((*waypoints)[i], listPath.Index(i)));
         }
         std::string error;
-        std::optional<Route> built = Route::Build(spec, station.fields.vesselSog, error);
+        std::optional<Route> built = Route::Build(plan, station.fields.vesselSog, error);
         if (!built) throw JsonFault(gpx != object.end() ? path.Key("gpx").Text() + ": " + error : error);
         const RoutePose start = built->PoseAt(RouteState{});
         station.fields.vesselLat = start.latDeg;
@@ -323,9 +323,9 @@ bool ReadScenario(const std::string& path, const ScenarioOptions& options, Scena
 std::optional<Route> ReadGpxFileRoute(const std::string& path, RouteEnd end, double fallbackSogKnots,
                                       std::string& error)
 {
-    RouteSpec spec;
-    spec.end = end;
-    spec.where = path;
-    if (!ReadGpxRoute(path, "", spec, error)) return std::nullopt;
-    return Route::Build(spec, fallbackSogKnots, error);
+    RoutePlan plan;
+    plan.end = end;
+    plan.where = path;
+    if (!ReadGpxRoute(path, "", plan, error)) return std::nullopt;
+    return Route::Build(plan, fallbackSogKnots, error);
 }

@@ -47,13 +47,13 @@ struct Visit {
 
 // The waypoints in sailing order and the times the legs' lengths (GeographicLib) and
 // the given speeds make.
-std::vector<Visit> Schedule(const RouteSpec& spec, const std::vector<std::size_t>& order,
+std::vector<Visit> Schedule(const RoutePlan& plan, const std::vector<std::size_t>& order,
                             const std::vector<double>& knotsPerLeg)
 {
     std::vector<Visit> visits{{order[0], 0.0}};
     for (std::size_t k = 1; k < order.size(); ++k) {
-        const RouteWaypoint& a = spec.waypoints[order[k - 1]];
-        const RouteWaypoint& b = spec.waypoints[order[k]];
+        const RouteWaypoint& a = plan.waypoints[order[k - 1]];
+        const RouteWaypoint& b = plan.waypoints[order[k]];
         visits.push_back({order[k], visits.back().atS + DistanceM(a.latDeg, a.lonDeg, b.latDeg, b.lonDeg) /
                                                           (knotsPerLeg[k - 1] * kMpsPerKnot)});
     }
@@ -62,11 +62,11 @@ std::vector<Visit> Schedule(const RouteSpec& spec, const std::vector<std::size_t
 
 // Each visit: the track passes within 50 m of the waypoint, closest within 2 s per leg
 // sailed of the scheduled time.
-void ExpectVisits(const std::vector<Sample>& track, const RouteSpec& spec, const std::vector<Visit>& visits,
+void ExpectVisits(const std::vector<Sample>& track, const RoutePlan& plan, const std::vector<Visit>& visits,
                   const std::string& name)
 {
     for (std::size_t k = 0; k < visits.size(); ++k) {
-        const RouteWaypoint& w = spec.waypoints[visits[k].waypoint];
+        const RouteWaypoint& w = plan.waypoints[visits[k].waypoint];
         const double slackS = 2.0 * static_cast<double>(std::max<std::size_t>(k, 1));
         double bestM = 1e12, bestT = -1;
         for (const Sample& s : track) {
@@ -99,24 +99,24 @@ void ExpectSmooth(const std::vector<Sample>& track, double fastestKnots, const s
     }
 }
 
-RouteSpec Spec(std::vector<std::pair<double, double>> points, std::vector<double> sogs, RouteEnd end)
+RoutePlan Plan(std::vector<std::pair<double, double>> points, std::vector<double> sogs, RouteEnd end)
 {
-    RouteSpec spec;
-    spec.end = end;
+    RoutePlan plan;
+    plan.end = end;
     for (std::size_t i = 0; i < points.size(); ++i) {
         RouteWaypoint w;
         w.latDeg = points[i].first;
         w.lonDeg = points[i].second;
         if (i < sogs.size() && sogs[i] > 0) w.sogKnots = sogs[i];
         w.where = "waypoints[" + std::to_string(i) + "]";
-        spec.waypoints.push_back(w);
+        plan.waypoints.push_back(w);
     }
-    return spec;
+    return plan;
 }
 
 struct RouteRow {
     const char* name;
-    RouteSpec spec;
+    RoutePlan plan;
     std::vector<std::size_t> order;     // waypoints in the order sailed
     std::vector<double> knotsPerLeg;    // between consecutive entries of `order`
 };
@@ -125,37 +125,37 @@ TEST(Route, PassesEachWaypointWhenTheLegSpeedsSay)
 {
     const RouteRow rows[] = {
         {"stop: turns of about 30, 90 and 150 degrees at 8, 12, 5, 9 knots",
-         Spec({{51.90, 3.50}, {51.93, 3.55}, {51.96, 3.58}, {51.98, 3.52}, {51.94, 3.55}}, {8, 12, 5, 9}, RouteEnd::Stop),
+         Plan({{51.90, 3.50}, {51.93, 3.55}, {51.96, 3.58}, {51.98, 3.52}, {51.94, 3.55}}, {8, 12, 5, 9}, RouteEnd::Stop),
          {0, 1, 2, 3, 4}, {8, 12, 5, 9}},
         {"loop of a quadrilateral, twice round; the closing leg at the last waypoint's sog",
-         Spec({{51.90, 3.50}, {51.90, 3.56}, {51.94, 3.57}, {51.94, 3.49}}, {10, 14, 0, 6}, RouteEnd::Loop),
+         Plan({{51.90, 3.50}, {51.90, 3.56}, {51.94, 3.57}, {51.94, 3.49}}, {10, 14, 0, 6}, RouteEnd::Loop),
          {0, 1, 2, 3, 0, 1, 2, 3, 0, 1}, {10, 14, 14, 6, 10, 14, 14, 6, 10}},
         {"reverse: there and back twice, the way back at the way out's speeds",
-         Spec({{-33.80, 151.30}, {-33.82, 151.36}, {-33.78, 151.40}}, {7, 11}, RouteEnd::Reverse),
+         Plan({{-33.80, 151.30}, {-33.82, 151.36}, {-33.78, 151.40}}, {7, 11}, RouteEnd::Reverse),
          {0, 1, 2, 1, 0, 1, 2, 1, 0}, {7, 11, 11, 7, 7, 11, 11, 7}},
         {"loop across the 180th meridian at 60 N",
-         Spec({{60.0, 179.9}, {60.05, -179.9}, {60.1, 179.95}}, {20}, RouteEnd::Loop),
+         Plan({{60.0, 179.9}, {60.05, -179.9}, {60.1, 179.95}}, {20}, RouteEnd::Loop),
          {0, 1, 2, 0, 1}, {20, 20, 20, 20}},
         {"a closed loop (last point on the first) does not stop at the seam",
-         Spec({{10.0, -60.0}, {10.05, -60.0}, {10.05, -59.95}, {10.0, -60.0}}, {12}, RouteEnd::Loop),
+         Plan({{10.0, -60.0}, {10.05, -60.0}, {10.05, -59.95}, {10.0, -60.0}}, {12}, RouteEnd::Loop),
          {0, 1, 2, 0, 1, 2}, {12, 12, 12, 12, 12}},
     };
     for (const RouteRow& row : rows) {
         std::string error;
-        const std::optional<Route> route = Route::Build(row.spec, 0.0, error);
+        const std::optional<Route> route = Route::Build(row.plan, 0.0, error);
         ASSERT_TRUE(route) << row.name << ": " << error;
-        const std::vector<Visit> visits = Schedule(row.spec, row.order, row.knotsPerLeg);
+        const std::vector<Visit> visits = Schedule(row.plan, row.order, row.knotsPerLeg);
         const std::vector<Sample> track = SailRoute(*route, visits.back().atS + 120);
-        ExpectVisits(track, row.spec, visits, row.name);
+        ExpectVisits(track, row.plan, visits, row.name);
         ExpectSmooth(track, 20.0, row.name);
     }
 }
 
 TEST(Route, StopEndsAtTheLastWaypointAtRest)
 {
-    const RouteSpec spec = Spec({{51.90, 3.50}, {51.91, 3.50}, {51.91, 3.52}}, {10, 10}, RouteEnd::Stop);
+    const RoutePlan plan = Plan({{51.90, 3.50}, {51.91, 3.50}, {51.91, 3.52}}, {10, 10}, RouteEnd::Stop);
     std::string error;
-    const auto route = Route::Build(spec, 0.0, error);
+    const auto route = Route::Build(plan, 0.0, error);
     ASSERT_TRUE(route) << error;
     RouteState state;
     const RoutePose pose = Advance(*route, state, 3600);
@@ -168,9 +168,9 @@ TEST(Route, StopEndsAtTheLastWaypointAtRest)
 
 TEST(Route, OneLongJumpLandsWhereManyStepsDo)
 {
-    const RouteSpec spec = Spec({{51.90, 3.50}, {51.90, 3.56}, {51.94, 3.57}}, {10, 14, 8}, RouteEnd::Loop);
+    const RoutePlan plan = Plan({{51.90, 3.50}, {51.90, 3.56}, {51.94, 3.57}}, {10, 14, 8}, RouteEnd::Loop);
     std::string error;
-    const auto route = Route::Build(spec, 0.0, error);
+    const auto route = Route::Build(plan, 0.0, error);
     ASSERT_TRUE(route) << error;
     RouteState jumped, stepped;
     const RoutePose far = Advance(*route, jumped, 1e6 + 0.25);
@@ -188,7 +188,7 @@ TEST(Route, OneLongJumpLandsWhereManyStepsDo)
 TEST(Route, TurnsAreAsTightAsTheyMustBeAndNoTighter)
 {
     // A gentle 20-degree turn at 10 knots keeps the radius a 30 degree/min turn gives.
-    const RouteSpec gentle = Spec({{0.0, 0.0}, {0.1, 0.0}, {0.2, 0.0364}}, {10, 10}, RouteEnd::Stop);
+    const RoutePlan gentle = Plan({{0.0, 0.0}, {0.1, 0.0}, {0.2, 0.0364}}, {10, 10}, RouteEnd::Stop);
     std::string error;
     const auto route = Route::Build(gentle, 0.0, error);
     ASSERT_TRUE(route) << error;
@@ -202,52 +202,52 @@ TEST(Route, TurnsAreAsTightAsTheyMustBeAndNoTighter)
 
 TEST(Route, LegSpeedsFromTimes)
 {
-    RouteSpec spec = Spec({{51.90, 3.50}, {51.92, 3.50}, {51.92, 3.55}, {51.95, 3.55}}, {}, RouteEnd::Stop);
+    RoutePlan plan = Plan({{51.90, 3.50}, {51.92, 3.50}, {51.92, 3.55}, {51.95, 3.55}}, {}, RouteEnd::Stop);
     const char* times[] = {"2024-05-01T12:00:00Z", "2024-05-01T12:10:00Z", "2024-05-01T14:20:00+02:00",
                            "2024-05-01T12:31:30.5Z"};
-    for (std::size_t i = 0; i < 4; ++i) spec.waypoints[i].timeS = ParseIsoTime(times[i]);
+    for (std::size_t i = 0; i < 4; ++i) plan.waypoints[i].timeS = ParseIsoTime(times[i]);
     std::string error;
-    const auto route = Route::Build(spec, 0.0, error);
+    const auto route = Route::Build(plan, 0.0, error);
     ASSERT_TRUE(route) << error;
     const double secondsPerLeg[] = {600, 600, 690.5};
     std::vector<double> knots;
     for (std::size_t i = 0; i < 3; ++i) {
-        const auto& a = spec.waypoints[i];
-        const auto& b = spec.waypoints[i + 1];
+        const auto& a = plan.waypoints[i];
+        const auto& b = plan.waypoints[i + 1];
         knots.push_back(DistanceM(a.latDeg, a.lonDeg, b.latDeg, b.lonDeg) / secondsPerLeg[i] / kMpsPerKnot);
         EXPECT_NEAR(route->LegSpeedsKnots()[i], knots.back(), 1e-9);
     }
-    const auto visits = Schedule(spec, {0, 1, 2, 3}, knots);
+    const auto visits = Schedule(plan, {0, 1, 2, 3}, knots);
     EXPECT_NEAR(visits.back().atS, 1890.5, 1e-6);
-    ExpectVisits(SailRoute(*route, 2000), spec, visits, "timed legs");
+    ExpectVisits(SailRoute(*route, 2000), plan, visits, "timed legs");
 }
 
 TEST(Route, BadRoutesAreRefusedNamingTheWaypoint)
 {
-    const auto timed = [](RouteSpec spec, std::vector<const char*> times) {
+    const auto timed = [](RoutePlan plan, std::vector<const char*> times) {
         for (std::size_t i = 0; i < times.size(); ++i)
-            if (times[i] != nullptr) spec.waypoints[i].timeS = ParseIsoTime(times[i]);
-        return spec;
+            if (times[i] != nullptr) plan.waypoints[i].timeS = ParseIsoTime(times[i]);
+        return plan;
     };
     const struct {
         const char* name;
-        RouteSpec spec;
+        RoutePlan plan;
         double fallbackKnots;
         const char* error;
     } rows[] = {
-        {"one waypoint", Spec({{1, 1}}, {5}, RouteEnd::Stop), 0, "a route needs at least two waypoints"},
-        {"no speed anywhere", Spec({{1, 1}, {1.1, 1}}, {}, RouteEnd::Stop), 0, "waypoints[0]: the first leg has no speed"},
-        {"same point twice", Spec({{1, 1}, {1, 1.000001}}, {5}, RouteEnd::Stop), 0, "waypoints[1]: is the same point"},
+        {"one waypoint", Plan({{1, 1}}, {5}, RouteEnd::Stop), 0, "a route needs at least two waypoints"},
+        {"no speed anywhere", Plan({{1, 1}, {1.1, 1}}, {}, RouteEnd::Stop), 0, "waypoints[0]: the first leg has no speed"},
+        {"same point twice", Plan({{1, 1}, {1, 1.000001}}, {5}, RouteEnd::Stop), 0, "waypoints[1]: is the same point"},
         {"time going backwards",
-         timed(Spec({{1, 1}, {1.1, 1}}, {}, RouteEnd::Stop), {"2024-01-01T10:00:00Z", "2024-01-01T09:00:00Z"}), 5,
+         timed(Plan({{1, 1}, {1.1, 1}}, {}, RouteEnd::Stop), {"2024-01-01T10:00:00Z", "2024-01-01T09:00:00Z"}), 5,
          "waypoints[1]: its time is not later"},
         {"times making 400 knots",
-         timed(Spec({{1, 1}, {2, 1}}, {}, RouteEnd::Stop), {"2024-01-01T10:00:00Z", "2024-01-01T10:09:00Z"}), 5,
+         timed(Plan({{1, 1}, {2, 1}}, {}, RouteEnd::Stop), {"2024-01-01T10:00:00Z", "2024-01-01T10:09:00Z"}), 5,
          "waypoints[1]: the times make the leg to it"},
     };
     for (const auto& row : rows) {
         std::string error;
-        EXPECT_FALSE(Route::Build(row.spec, row.fallbackKnots, error)) << row.name;
+        EXPECT_FALSE(Route::Build(row.plan, row.fallbackKnots, error)) << row.name;
         EXPECT_NE(error.find(row.error), std::string::npos) << row.name << ": " << error;
     }
 }
@@ -302,37 +302,37 @@ const char* const kGpxTrack = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 TEST(Gpx, TrackSpeedsComeFromItsTimes)
 {
-    RouteSpec spec;
+    RoutePlan plan;
     std::string error;
-    ASSERT_TRUE(ParseGpxRoute(kGpxTrack, "run.gpx", "harbour run", spec, error)) << error;
+    ASSERT_TRUE(ParseGpxRoute(kGpxTrack, "run.gpx", "harbour run", plan, error)) << error;
     // The point logged at rest (within a metre of the one before) is left out; its time
     // goes into the next leg.
-    ASSERT_EQ(spec.waypoints.size(), 4U);
-    EXPECT_EQ(spec.waypoints[2].where, "run.gpx line 12, trkpt 4");
-    const auto route = Route::Build(spec, 0.0, error);
+    ASSERT_EQ(plan.waypoints.size(), 4U);
+    EXPECT_EQ(plan.waypoints[2].where, "run.gpx line 12, trkpt 4");
+    const auto route = Route::Build(plan, 0.0, error);
     ASSERT_TRUE(route) << error;
     const double seconds[] = {300, 600, 900};
     std::vector<double> knots;
     for (std::size_t i = 0; i < 3; ++i) {
-        const auto& a = spec.waypoints[i];
-        const auto& b = spec.waypoints[i + 1];
+        const auto& a = plan.waypoints[i];
+        const auto& b = plan.waypoints[i + 1];
         knots.push_back(DistanceM(a.latDeg, a.lonDeg, b.latDeg, b.lonDeg) / seconds[i] / kMpsPerKnot);
         EXPECT_NEAR(route->LegSpeedsKnots()[i], knots.back(), 1e-6) << "leg " << i;
     }
-    const auto visits = Schedule(spec, {0, 1, 2, 3}, knots);
+    const auto visits = Schedule(plan, {0, 1, 2, 3}, knots);
     EXPECT_NEAR(visits.back().atS, 1800, 1e-6);
-    ExpectVisits(SailRoute(*route, 1900), spec, visits, "GPX track");
+    ExpectVisits(SailRoute(*route, 1900), plan, visits, "GPX track");
 }
 
 TEST(Gpx, RouteWithoutTimesTakesTheFallbackSpeed)
 {
     const char* text = R"(<gpx version="1.1"><rte><rtept lat="51.9" lon="3.5"/><rtept lat="51.95" lon="3.5"/>
         <rtept lat="51.95" lon="3.6"/></rte></gpx>)";
-    RouteSpec spec;
+    RoutePlan plan;
     std::string error;
-    ASSERT_TRUE(ParseGpxRoute(text, "r.gpx", "", spec, error)) << error;
-    ASSERT_EQ(spec.waypoints.size(), 3U);
-    const auto route = Route::Build(spec, 9.0, error);
+    ASSERT_TRUE(ParseGpxRoute(text, "r.gpx", "", plan, error)) << error;
+    ASSERT_EQ(plan.waypoints.size(), 3U);
+    const auto route = Route::Build(plan, 9.0, error);
     ASSERT_TRUE(route) << error;
     EXPECT_EQ(route->LegSpeedsKnots(), (std::vector<double>{9.0, 9.0}));
 }
@@ -357,15 +357,15 @@ TEST(Gpx, BadFilesNameLineElementAndReason)
         {"name not there", kGpxTrack, "has no route or track named \"nope\""},
     };
     for (const auto& row : rows) {
-        RouteSpec spec;
+        RoutePlan plan;
         std::string error;
-        EXPECT_FALSE(ParseGpxRoute(row.text, "bad.gpx", std::string(row.name) == "name not there" ? "nope" : "", spec, error))
+        EXPECT_FALSE(ParseGpxRoute(row.text, "bad.gpx", std::string(row.name) == "name not there" ? "nope" : "", plan, error))
             << row.name;
         EXPECT_NE(error.find(row.error), std::string::npos) << row.name << ": " << error;
     }
-    RouteSpec spec;
+    RoutePlan plan;
     std::string error;
-    EXPECT_FALSE(ReadGpxRoute("/nonexistent/route.gpx", "", spec, error));
+    EXPECT_FALSE(ReadGpxRoute("/nonexistent/route.gpx", "", plan, error));
     EXPECT_EQ(error, "/nonexistent/route.gpx: cannot be opened");
 }
 
